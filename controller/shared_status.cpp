@@ -52,12 +52,14 @@ void copyText(const unsigned char* field, size_t fieldLength, char* out, size_t 
 
 template <size_t Length>
 void SubBlock<Length>::text(size_t offset, size_t fieldLength, char* out, size_t outSize) const {
-    if (outSize == 0) return;
+    if (outSize == 0)
+        return;
     if (offset >= Length) {
         out[0] = '\0';
         return;
     }
-    if (fieldLength > Length - offset) fieldLength = Length - offset;
+    if (fieldLength > Length - offset)
+        fieldLength = Length - offset;
     copyText(bytes + offset, fieldLength, out, outSize);
 }
 template struct SubBlock<rec::userInfoLength>;
@@ -78,21 +80,26 @@ void SharedStatus::copyBytes(size_t offset, void* out, size_t length) const {
 }
 
 void SharedStatus::text(size_t offset, size_t fieldLength, char* out, size_t outSize) const {
-    if (outSize == 0) return;
+    if (outSize == 0)
+        return;
     size_t n = 0;
     while (n + 1 < outSize && n < fieldLength) {
-        unsigned char c = std::atomic_ref<unsigned char>(base_[offset + n]).load(std::memory_order_relaxed);
-        if (c == 0) break;
+        unsigned char c =
+            std::atomic_ref<unsigned char>(base_[offset + n]).load(std::memory_order_relaxed);
+        if (c == 0)
+            break;
         out[n++] = static_cast<char>(c);
     }
     out[n] = '\0';
 }
 
 void SharedStatus::setText(size_t offset, size_t fieldLength, const char* text) const {
-    if (fieldLength == 0) return;
+    if (fieldLength == 0)
+        return;
     size_t n = 0;
     for (; n + 1 < fieldLength && text[n] != '\0'; ++n) {
-        std::atomic_ref<unsigned char>(base_[offset + n]).store(static_cast<unsigned char>(text[n]), std::memory_order_relaxed);
+        std::atomic_ref<unsigned char>(base_[offset + n])
+            .store(static_cast<unsigned char>(text[n]), std::memory_order_relaxed);
     }
     std::atomic_ref<unsigned char>(base_[offset + n]).store(0, std::memory_order_relaxed);
 }

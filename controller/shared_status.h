@@ -62,15 +62,19 @@ inline constexpr size_t plotAxesDirty = 3924;
 inline constexpr size_t plotRowCount = 3928;
 inline constexpr size_t plotRowLength = 3932;
 inline constexpr size_t plotRows = 3936;
-inline constexpr size_t plotRowSize = 604;         // 600 heights, then the row's int32 flag
+inline constexpr size_t plotRowSize = 604;  // 600 heights, then the row's int32 flag
 inline constexpr size_t plotRowHeights = 600;
-inline constexpr int32_t plotRowCapacity = 203;    // a row 203 would overlap saverAttached
+inline constexpr int32_t plotRowCapacity = 203;  // a row 203 would overlap saverAttached
 inline constexpr size_t saverAttached = 127140;
 inline constexpr size_t saverPriorityClass = 127144;
-inline constexpr size_t recordSize = 127148;       // the smallest object the saver attaches
+inline constexpr size_t recordSize = 127148;  // the smallest object the saver attaches
 
-inline constexpr size_t plotRow(int32_t i) { return plotRows + plotRowSize * static_cast<size_t>(i); }
-inline constexpr size_t plotRowDirty(int32_t i) { return plotRow(i) + plotRowHeights; }
+inline constexpr size_t plotRow(int32_t i) {
+    return plotRows + plotRowSize * static_cast<size_t>(i);
+}
+inline constexpr size_t plotRowDirty(int32_t i) {
+    return plotRow(i) + plotRowHeights;
+}
 }  // namespace rec
 
 // Copies of the four sub-blocks, taken whole before anything is formatted from them.
@@ -91,7 +95,7 @@ struct SubBlock {
 };
 
 struct UserInfo : SubBlock<rec::userInfoLength> {
-    static constexpr size_t userName = 72, userNameLength = 292, unitsCompleted = 340,
+    static constexpr size_t userName = 72, userNameLength = 268, unitsCompleted = 340,
                             totalCpuSeconds = 344;
 };
 struct DataInfo : SubBlock<rec::dataInfoLength> {
@@ -101,8 +105,7 @@ struct DataInfo : SubBlock<rec::dataInfoLength> {
 };
 struct GaussianInfo : SubBlock<rec::gaussianLength> {
     static constexpr size_t gaussIsBest = 0, gaussSigma = 8, gaussPeakPower = 12,
-                            gaussMeanPower = 16, gaussFit = 20, gaussCentre = 28,
-                            gaussPowers = 40;
+                            gaussMeanPower = 16, gaussFit = 20, gaussCentre = 28, gaussPowers = 40;
     float power(size_t k) const { return get<float>(gaussPowers + 4 * k); }
 };
 struct MessageInfo : SubBlock<rec::messageLength> {
@@ -111,18 +114,26 @@ struct MessageInfo : SubBlock<rec::messageLength> {
 
 // A view of a mapped record of at least rec::recordSize bytes (the caller checks the size).
 class SharedStatus {
-public:
+  public:
     explicit SharedStatus(void* base) : base_(static_cast<unsigned char*>(base)) {}
     unsigned char* base() const { return base_; }
 
-    int32_t loadI32(size_t offset) const { return ref<int32_t>(offset).load(std::memory_order_relaxed); }
-    uint32_t loadU32(size_t offset) const { return ref<uint32_t>(offset).load(std::memory_order_relaxed); }
+    int32_t loadI32(size_t offset) const {
+        return ref<int32_t>(offset).load(std::memory_order_relaxed);
+    }
+    uint32_t loadU32(size_t offset) const {
+        return ref<uint32_t>(offset).load(std::memory_order_relaxed);
+    }
     float loadFloat(size_t offset) const { return std::bit_cast<float>(loadU32(offset)); }
     double loadDouble(size_t offset) const {
         return std::bit_cast<double>(ref<uint64_t>(offset).load(std::memory_order_relaxed));
     }
-    void storeI32(size_t offset, int32_t v) const { ref<int32_t>(offset).store(v, std::memory_order_relaxed); }
-    void storeU32(size_t offset, uint32_t v) const { ref<uint32_t>(offset).store(v, std::memory_order_relaxed); }
+    void storeI32(size_t offset, int32_t v) const {
+        ref<int32_t>(offset).store(v, std::memory_order_relaxed);
+    }
+    void storeU32(size_t offset, uint32_t v) const {
+        ref<uint32_t>(offset).store(v, std::memory_order_relaxed);
+    }
     void storeFloat(size_t offset, float v) const { storeU32(offset, std::bit_cast<uint32_t>(v)); }
     void storeDouble(size_t offset, double v) const {
         ref<uint64_t>(offset).store(std::bit_cast<uint64_t>(v), std::memory_order_relaxed);
@@ -145,7 +156,7 @@ public:
     // Worker side: writes a text, cut to fit its field with its NUL.
     void setText(size_t offset, size_t fieldLength, const char* text) const;
 
-private:
+  private:
     template <typename T>
     std::atomic_ref<T> ref(size_t offset) const {
         return std::atomic_ref<T>(*reinterpret_cast<T*>(base_ + offset));
