@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the builds and tests need, when missing, and says which.
+set -euo pipefail
+packages=(cmake g++ make pkg-config g++-mingw-w64-x86-64-posix wine64 xvfb x11-apps xdotool
+          imagemagick libfreetype-dev libfontconfig-dev fonts-liberation libpng-dev googletest
+          libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind nsis zip unzip)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "error: installing packages needs root (run as root or install them: ${missing[*]})" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "Installed: ${missing[*]}"
