@@ -1,0 +1,279 @@
+#include "controller/saver_logic.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace vandrel {
+
+const char* nextByte(const char* p) {
+    return *p != '\0' ? p + 1 : p;
+}
+
+const char* skipProgramName(const char* commandLine, NextChar next) {
+    const char* p = commandLine;
+    if (*p == '"') {
+        do {
+            p = next(p);
+        } while (*p != '\0' && *p != '"');
+        if (*p == '"') {
+            ++p;
+        }
+    } else {
+        // Bytes 128..255 belong to the name: only controls and space end it.
+        while (static_cast<unsigned char>(*p) > ' ') {
+            p = next(p);
+        }
+    }
+    while (*p != '\0' && static_cast<unsigned char>(*p) <= ' ') {
+        p = next(p);
+    }
+    return p;
+}
+
+uint32_t parseWindowHandle(const char* text) {
+    uint32_t value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10u + static_cast<uint32_t>(*p - '0');
+    }
+    return value;
+}
+
+static const char* skipSpaces(const char* p) {
+    while (*p == ' ') {
+        ++p;
+    }
+    return p;
+}
+
+SwitchRequest parseSwitch(const char* switchText) {
+    SwitchRequest request;
+    for (const char* p = switchText;; ++p) {
+        switch (*p) {
+            case '\0':
+                request.mode = RunMode::Settings;
+                return request;
+            case ' ':
+            case '-':
+            case '/':
+                continue;
+            case 'S':
+            case 's':
+                request.mode = RunMode::Saver;
+                return request;
+            case 'P':
+            case 'p':
+            case 'L':
+            case 'l':
+                request.mode = RunMode::Preview;
+                request.handle = parseWindowHandle(skipSpaces(p + 1));
+                return request;
+            case 'C':
+            case 'c':
+                request.mode = RunMode::Settings;
+                request.ownerIsForeground = true;
+                return request;
+            case 'A':
+            case 'a':
+                request.mode = RunMode::ChangePassword;
+                request.handle = parseWindowHandle(skipSpaces(p + 1));
+                return request;
+            default:
+                return request;
+        }
+    }
+}
+
+bool movedPastThreshold(CursorPoint reference, CursorPoint now) {
+    int64_t dx = static_cast<int64_t>(now.x) - reference.x;
+    int64_t dy = static_cast<int64_t>(now.y) - reference.y;
+    return (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy) > kWakeThreshold;
+}
+
+bool withinReverifyPause(uint32_t now, uint32_t lastVerifyTick) {
+    return lastVerifyTick != kNoVerifyYet && now - lastVerifyTick < kReverifyPauseMs;
+}
+
+int32_t parseSettingInt(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    int64_t value = 0;
+    constexpr int64_t limit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (value < limit) {
+            value = value * 10 + (*p - '0');
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    if (value < std::numeric_limits<int32_t>::min()) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    return static_cast<int32_t>(value);
+}
+
+// Formats into out; on overflow leaves the empty text and reports false.
+template <typename... Args>
+static bool formatInto(char* out, size_t outSize, const char* format, Args... args) {
+    if (outSize == 0) {
+        return false;
+    }
+    int n = std::snprintf(out, outSize, format, args...);
+    if (n < 0 || static_cast<size_t>(n) >= outSize) {
+        out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool buildWorkerCommandLine(const char* clientPath, char* out, size_t outSize) {
+    return formatInto(out, outSize, "\"%s\" -min", clientPath);
+}
+
+bool buildHelpPath(const char* clientDir, const char* currentDir, char* out, size_t outSize) {
+    const char* dir = clientDir[0] != '\0' ? clientDir : currentDir;
+    size_t length = std::strlen(dir);
+    // A directory given with its trailing separator ("C:\") must not double it.
+    const char* separator =
+        length > 0 && (dir[length - 1] == '\\' || dir[length - 1] == '/') ? "" : "\\";
+    return formatInto(out, outSize, "%s%swindows_help.txt", dir, separator);
+}
+
+bool buildHelpCommandLine(const char* viewer, const char* helpPath, char* out, size_t outSize) {
+    return formatInto(out, outSize, "\"%s\" \"%s\"", viewer, helpPath);
+}
+
+DisplayMode displayModeForWidth(int32_t clientWidth) {
+    if (clientWidth < 640) {
+        return DisplayMode::Label;
+    }
+    return clientWidth < 800 ? DisplayMode::Quiet : DisplayMode::Full;
+}
+
+CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom) {
+    return {(clientRight - kCanvasWidth) / 2, (clientBottom - kCanvasHeight) / 2};
+}
+
+int32_t bannerX(int32_t clientWidth, int32_t bannerWidth, int32_t elapsedMs) {
+    int64_t travel = (static_cast<int64_t>(bannerWidth) + clientWidth) * elapsedMs /
+                     static_cast<int64_t>(kBannerPassMs);
+    int64_t x = clientWidth - travel;
+    if (x < std::numeric_limits<int32_t>::min()) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    if (x > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(x);
+}
+
+BlankDeadline blankDeadlineFor(uint32_t creationTick, int32_t blank, int32_t minutes) {
+    BlankDeadline deadline;
+    if (blank == 0) {
+        return deadline;
+    }
+    int64_t delay = static_cast<int64_t>(minutes) * 60000;
+    if (delay < 0) {
+        delay = 0;
+    }
+    if (delay > std::numeric_limits<int32_t>::max()) {
+        return deadline;  // beyond what a tick difference can tell apart: never
+    }
+    deadline.armed = true;
+    deadline.tick = creationTick + static_cast<uint32_t>(delay);
+    return deadline;
+}
+
+bool deadlinePassed(uint32_t now, uint32_t deadline) {
+    return static_cast<int32_t>(now - deadline) > 0;
+}
+
+void ControllerLogic::create(int32_t clientWidth, uint32_t now, int32_t blank, int32_t minutes) {
+    *this = ControllerLogic();
+    clientWidth_ = clientWidth;
+    displayMode_ = displayModeForWidth(clientWidth);
+    if (displayMode_ != DisplayMode::Label) {
+        deadline_ = blankDeadlineFor(now, blank, minutes);
+    }
+}
+
+TickPlan ControllerLogic::tick(uint32_t now, bool mappingOpen, bool messagePresent,
+                               int32_t bannerWidth) {
+    TickPlan plan;
+    if (displayMode_ == DisplayMode::Label) {
+        plan.action = TickAction::DrawLabel;
+        return plan;
+    }
+    if (displayMode_ != DisplayMode::Full) {
+        return plan;
+    }
+    // The deadline is watched in every state, so a saver still connecting blanks too.
+    if (deadline_.armed && deadlinePassed(now, deadline_.tick)) {
+        deadline_.armed = false;
+        blankPhase_ = BlankPhase::BlankPending;
+    }
+    switch (state_) {
+        case ControllerState::Start:
+            state_ = mappingOpen ? ControllerState::Running : ControllerState::Connect;
+            return plan;
+        case ControllerState::Connect:
+            plan.action = TickAction::Connect;
+            return plan;
+        case ControllerState::Running:
+            break;
+    }
+    switch (blankPhase_) {
+        case BlankPhase::Awake:
+            plan.action = TickAction::Update;
+            return plan;
+        case BlankPhase::BlankPending:
+            plan.action = TickAction::ClearScreen;
+            return plan;
+        case BlankPhase::Blanked:
+            break;
+    }
+    if (!messagePresent) {
+        return plan;
+    }
+    int32_t elapsed = static_cast<int32_t>(now - bannerStart_);
+    if (elapsed >= static_cast<int32_t>(kBannerPassMs)) {
+        bannerStart_ = now;  // a new pass; it enters from the right on the next tick
+        return plan;
+    }
+    plan.action = TickAction::DrawBanner;
+    plan.bannerX = bannerX(clientWidth_, bannerWidth, elapsed);
+    return plan;
+}
+
+bool ControllerLogic::connectResult(bool attached) {
+    if (attached) {
+        state_ = ControllerState::Running;
+    }
+    return attached;
+}
+
+bool ControllerLogic::shouldCopyCanvas(bool drew) {
+    if (!drew && !forceRedraw_) {
+        return false;
+    }
+    forceRedraw_ = false;
+    return true;
+}
+
+void ControllerLogic::cleared(uint32_t now) {
+    blankPhase_ = BlankPhase::Blanked;
+    bannerStart_ = now;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,144 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// The saver's decisions that need no platform: command-line reading, the wake-up
+// movement test, the display mode, blanking time, the banner's travel and the
+// controller's tick-by-tick state. The Windows files only feed them messages.
+namespace vandrel {
+
+// --- Command line -------------------------------------------------------------
+
+// Advances one character; on Windows CharNextA, so double-byte names step whole.
+using NextChar = const char* (*)(const char* p);
+const char* nextByte(const char* p);
+
+// Skips the program name (quoted or not) and the separators after it; returns the
+// switch text.
+const char* skipProgramName(const char* commandLine, NextChar next = nextByte);
+
+// Decimal digits from the start, in 32-bit wrap-around; stops at the first non-digit.
+uint32_t parseWindowHandle(const char* text);
+
+enum class RunMode : uint8_t { Settings, Saver, Preview, ChangePassword, Rejected };
+
+struct SwitchRequest {
+    RunMode mode = RunMode::Rejected;
+    // Settings from "c": the dialog is owned by the foreground window.
+    bool ownerIsForeground = false;
+    // The handle after "p", "l" or "a"; 0 when none was given.
+    uint32_t handle = 0;
+};
+
+// Reads the first switch letter (after any spaces, "-" and "/") and what belongs to it.
+// Whether a handle names a window, and the platform family, are for the caller.
+SwitchRequest parseSwitch(const char* switchText);
+
+// --- Input filter ---------------------------------------------------------------
+
+struct CursorPoint {
+    int32_t x;
+    int32_t y;
+};
+inline constexpr int32_t kWakeThreshold = 4;
+
+// True when the cursor has travelled more than the threshold (horizontal plus vertical
+// pixels) from the reference point.
+bool movedPastThreshold(CursorPoint reference, CursorPoint now);
+
+// Pause after a refused password during which further close requests are refused.
+inline constexpr uint32_t kReverifyPauseMs = 200;
+inline constexpr uint32_t kNoVerifyYet = 0xFFFFFFFFu;
+bool withinReverifyPause(uint32_t now, uint32_t lastVerifyTick);
+
+// --- Settings -------------------------------------------------------------------
+
+// A settings integer: leading white space, one optional sign, then digits up to the
+// first non-digit; no digits read as 0. Values beyond 32 bits are clamped.
+int32_t parseSettingInt(const char* text);
+
+// The largest path the platform accepts, without its NUL.
+inline constexpr size_t kMaxPathChars = 259;
+
+// "path" -min, quoted so that a path with spaces stays one argument. False when the
+// result does not fit out (out then holds the empty text).
+bool buildWorkerCommandLine(const char* clientPath, char* out, size_t outSize);
+// The help file's path: in clientDir, or in currentDir when clientDir is empty.
+bool buildHelpPath(const char* clientDir, const char* currentDir, char* out, size_t outSize);
+// "viewer" "helpPath".
+bool buildHelpCommandLine(const char* viewer, const char* helpPath, char* out, size_t outSize);
+
+// --- Controller -----------------------------------------------------------------
+
+inline constexpr int32_t kCanvasWidth = 752;
+inline constexpr int32_t kCanvasHeight = 445;
+
+enum class DisplayMode : uint8_t { Label, Quiet, Full };
+DisplayMode displayModeForWidth(int32_t clientWidth);
+
+enum class ControllerState : uint8_t { Start, Connect, Running };
+enum class BlankPhase : uint8_t { Awake, BlankPending, Blanked };
+
+// Where the canvas goes: centred, each half truncated toward zero.
+CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom);
+
+inline constexpr uint32_t kBannerPassMs = 24000;
+// The banner's left edge elapsedMs into a pass: from clientWidth down to -bannerWidth.
+int32_t bannerX(int32_t clientWidth, int32_t bannerWidth, int32_t elapsedMs);
+
+// When blanking starts. The delay is computed in 64 bits; a negative delay blanks at
+// once, and one that a signed 32-bit tick difference cannot express never blanks.
+struct BlankDeadline {
+    bool armed = false;
+    uint32_t tick = 0;
+};
+BlankDeadline blankDeadlineFor(uint32_t creationTick, int32_t blank, int32_t minutes);
+// Wrap-safe: true once now lies after the deadline.
+bool deadlinePassed(uint32_t now, uint32_t deadline);
+
+// What one tick asks of the window side.
+enum class TickAction : uint8_t {
+    None,
+    DrawLabel,    // the two-line label (Label mode)
+    Connect,      // try to attach; report with connectResult
+    Update,       // run the update cycle; report with shouldCopyCanvas
+    ClearScreen,  // blank the client area
+    DrawBanner,   // copy the banner at bannerX
+};
+struct TickPlan {
+    TickAction action = TickAction::None;
+    int32_t bannerX = 0;
+};
+
+// The controller's state from window creation on, one step per tick.
+class ControllerLogic {
+  public:
+    void create(int32_t clientWidth, uint32_t now, int32_t blank, int32_t minutes);
+
+    // messagePresent and bannerWidth are read only in the blanked phase.
+    TickPlan tick(uint32_t now, bool mappingOpen, bool messagePresent, int32_t bannerWidth);
+    // After TickAction::Connect: true when attached (now Running); false means the
+    // caller starts the worker and ends the saver.
+    bool connectResult(bool attached);
+    // After TickAction::Update: whether the canvas must be copied to the window.
+    bool shouldCopyCanvas(bool drew);
+    // After TickAction::ClearScreen.
+    void cleared(uint32_t now);
+
+    DisplayMode displayMode() const { return displayMode_; }
+    ControllerState state() const { return state_; }
+    BlankPhase blankPhase() const { return blankPhase_; }
+    int32_t clientWidth() const { return clientWidth_; }
+    const BlankDeadline& deadline() const { return deadline_; }
+
+  private:
+    DisplayMode displayMode_ = DisplayMode::Label;
+    ControllerState state_ = ControllerState::Start;
+    BlankPhase blankPhase_ = BlankPhase::Awake;
+    int32_t clientWidth_ = 0;
+    BlankDeadline deadline_;
+    uint32_t bannerStart_ = 0;
+    bool forceRedraw_ = true;
+};
+
+}  // namespace vandrel

@@ -1,0 +1,223 @@
+#include "controller/saver_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace vandrel;
+
+namespace {
+
+SwitchRequest parse(const char* commandLine) {
+    return parseSwitch(skipProgramName(commandLine));
+}
+
+}  // namespace
+
+TEST(SaverCommandLine, ProgramNameIsSkippedQuotedOrNot) {
+    EXPECT_STREQ(skipProgramName("\"C:\\My Savers\\Vandrel.scr\" /s"), "/s");
+    EXPECT_STREQ(skipProgramName("Vandrel.scr   /p 12"), "/p 12");
+    EXPECT_STREQ(skipProgramName("\"unterminated /s"), "");
+    EXPECT_STREQ(skipProgramName("Vandrel.scr"), "");
+    // High bytes are part of the name; a tab separates.
+    EXPECT_STREQ(skipProgramName("Sav\xE9r.scr\t/c"), "/c");
+    EXPECT_STREQ(skipProgramName("\"a\"/s"), "/s");
+}
+
+TEST(SaverCommandLine, SwitchesSelectRunModes) {
+    EXPECT_EQ(parse("x.scr").mode, RunMode::Settings);
+    EXPECT_FALSE(parse("x.scr").ownerIsForeground);
+    SwitchRequest c = parse("x.scr /c:596");
+    EXPECT_EQ(c.mode, RunMode::Settings);
+    EXPECT_TRUE(c.ownerIsForeground);
+    EXPECT_EQ(parse("\"my saver.scr\" /s").mode, RunMode::Saver);
+    EXPECT_EQ(parse("x.scr --//s").mode, RunMode::Saver);
+    EXPECT_EQ(parseSwitch("  s").mode, RunMode::Saver);
+    EXPECT_EQ(parseSwitch("S junk").mode, RunMode::Saver);
+
+    for (const char* text : {"/p 596", "-P596", "/l 596", "p   596x"}) {
+        SwitchRequest r = parseSwitch(text);
+        EXPECT_EQ(r.mode, RunMode::Preview) << text;
+        EXPECT_EQ(r.handle, 596u) << text;
+    }
+    for (const char* text : {"/p", "/p x", "/p:596", "/p -5"}) {
+        SwitchRequest r = parseSwitch(text);
+        EXPECT_EQ(r.mode, RunMode::Preview) << text;
+        EXPECT_EQ(r.handle, 0u) << text;  // the caller rejects a zero handle
+    }
+    SwitchRequest a = parseSwitch("/a 0");
+    EXPECT_EQ(a.mode, RunMode::ChangePassword);
+    EXPECT_EQ(a.handle, 0u);
+    EXPECT_EQ(parseSwitch("/A77").handle, 77u);
+
+    for (const char* text : {"/x", "/1", "/\ts", "\xE9", "?"}) {
+        EXPECT_EQ(parseSwitch(text).mode, RunMode::Rejected) << text;
+    }
+}
+
+TEST(SaverCommandLine, WindowHandleDigitsWrapAt32Bits) {
+    EXPECT_EQ(parseWindowHandle("4294967295"), 4294967295u);
+    EXPECT_EQ(parseWindowHandle("4294967296"), 0u);
+    EXPECT_EQ(parseWindowHandle("12:34"), 12u);
+    EXPECT_EQ(parseWindowHandle("+5"), 0u);
+    EXPECT_EQ(parseWindowHandle(""), 0u);
+}
+
+TEST(SaverInputFilter, MovementAddsUpFromTheReference) {
+    CursorPoint ref{100, 100};
+    EXPECT_FALSE(movedPastThreshold(ref, {102, 102}));  // 4 in total
+    EXPECT_TRUE(movedPastThreshold(ref, {103, 102}));   // 5
+    EXPECT_FALSE(movedPastThreshold(ref, {97, 100}));   // one move of 3
+    EXPECT_TRUE(movedPastThreshold(ref, {94, 100}));    // the second move of 3
+    EXPECT_TRUE(movedPastThreshold({INT32_MIN, 0}, {INT32_MAX, 0}));
+
+    EXPECT_FALSE(withinReverifyPause(1000, kNoVerifyYet));
+    EXPECT_TRUE(withinReverifyPause(1199, 1000));
+    EXPECT_FALSE(withinReverifyPause(1200, 1000));
+    EXPECT_TRUE(withinReverifyPause(50, 0xFFFFFFF0u));  // across the tick wrap
+}
+
+TEST(SaverSettings, IntegersReadLikeTheProfileFile) {
+    EXPECT_EQ(parseSettingInt("15abc"), 15);
+    EXPECT_EQ(parseSettingInt(" 7"), 7);
+    EXPECT_EQ(parseSettingInt("x"), 0);
+    EXPECT_EQ(parseSettingInt(""), 0);
+    EXPECT_EQ(parseSettingInt("-3"), -3);
+    EXPECT_EQ(parseSettingInt("+12"), 12);
+    EXPECT_EQ(parseSettingInt("- 3"), 0);
+    EXPECT_EQ(parseSettingInt("99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(parseSettingInt("-2147483648"), INT32_MIN);
+}
+
+TEST(SaverSettings, StartedPathsAreQuotedAndNeverCut) {
+    char out[64];
+    ASSERT_TRUE(buildWorkerCommandLine("C:\\Program Files\\w.exe", out, sizeof out));
+    EXPECT_STREQ(out, "\"C:\\Program Files\\w.exe\" -min");
+    EXPECT_FALSE(buildWorkerCommandLine(std::string(70, 'a').c_str(), out, sizeof out));
+    EXPECT_STREQ(out, "");
+
+    ASSERT_TRUE(buildHelpPath("D:\\work dir", "C:\\cur", out, sizeof out));
+    EXPECT_STREQ(out, "D:\\work dir\\windows_help.txt");
+    ASSERT_TRUE(buildHelpPath("", "C:\\cur", out, sizeof out));
+    EXPECT_STREQ(out, "C:\\cur\\windows_help.txt");
+    ASSERT_TRUE(buildHelpPath("", "C:\\", out, sizeof out));
+    EXPECT_STREQ(out, "C:\\windows_help.txt");
+
+    ASSERT_TRUE(buildHelpCommandLine("C:\\a b\\view.exe", "C:\\h x.txt", out, sizeof out));
+    EXPECT_STREQ(out, "\"C:\\a b\\view.exe\" \"C:\\h x.txt\"");
+}
+
+TEST(SaverController, DisplayModeAndCanvasPlacement) {
+    EXPECT_EQ(displayModeForWidth(639), DisplayMode::Label);
+    EXPECT_EQ(displayModeForWidth(640), DisplayMode::Quiet);
+    EXPECT_EQ(displayModeForWidth(799), DisplayMode::Quiet);
+    EXPECT_EQ(displayModeForWidth(800), DisplayMode::Full);
+    CursorPoint o = canvasOrigin(800, 600);
+    EXPECT_EQ(o.x, 24);
+    EXPECT_EQ(o.y, 77);
+    o = canvasOrigin(751, 444);  // halves truncate toward zero
+    EXPECT_EQ(o.x, 0);
+    EXPECT_EQ(o.y, 0);
+}
+
+TEST(SaverController, BannerCrossesTheScreenIn24Seconds) {
+    EXPECT_EQ(bannerX(800, 400, 0), 800);
+    EXPECT_EQ(bannerX(800, 400, 12000), 200);
+    EXPECT_EQ(bannerX(800, 400, 23999), -399);
+    EXPECT_EQ(bannerX(800, 400, 24000), -400);
+}
+
+TEST(SaverController, BlankDeadlineSurvivesOverflowAndTickWrap) {
+    EXPECT_FALSE(blankDeadlineFor(1000, 0, 5).armed);
+    BlankDeadline d = blankDeadlineFor(1000, 1, 5);
+    ASSERT_TRUE(d.armed);
+    EXPECT_EQ(d.tick, 301000u);
+    EXPECT_FALSE(deadlinePassed(301000, d.tick));
+    EXPECT_TRUE(deadlinePassed(301001, d.tick));
+
+    // Minutes * 60000 overflows 32 bits: far beyond a tick difference, so never.
+    EXPECT_FALSE(blankDeadlineFor(0, 1, 100000).armed);
+    EXPECT_FALSE(blankDeadlineFor(0, 1, INT32_MAX).armed);
+    // 35791 minutes still fits a signed difference.
+    EXPECT_TRUE(blankDeadlineFor(0, 1, 35791).armed);
+    EXPECT_FALSE(blankDeadlineFor(0, 1, 35792).armed);
+    // A negative delay blanks at once rather than wrapping into the far future.
+    BlankDeadline n = blankDeadlineFor(5000, 1, -10);
+    ASSERT_TRUE(n.armed);
+    EXPECT_TRUE(deadlinePassed(5001, n.tick));
+
+    // A deadline across the 49.7-day wrap: not passed before, passed after.
+    BlankDeadline w = blankDeadlineFor(0xFFFFFF00u, 1, 1);
+    ASSERT_TRUE(w.armed);
+    EXPECT_EQ(w.tick, 0xFFFFFF00u + 60000u);
+    EXPECT_FALSE(deadlinePassed(0xFFFFFFF0u, w.tick));
+    EXPECT_FALSE(deadlinePassed(100, w.tick));
+    EXPECT_TRUE(deadlinePassed(70000, w.tick));
+}
+
+TEST(SaverController, StatesStepOncePerTick) {
+    ControllerLogic c;
+    c.create(639, 0, 1, 0);
+    EXPECT_EQ(c.tick(100, true, false, 0).action, TickAction::DrawLabel);
+    EXPECT_EQ(c.blankPhase(), BlankPhase::Awake);
+
+    c.create(700, 0, 1, 0);
+    EXPECT_EQ(c.tick(100, true, true, 0).action, TickAction::None);
+    EXPECT_EQ(c.state(), ControllerState::Start);
+
+    // Attached at creation: Start -> Running, then updates; the first copy is forced.
+    c.create(800, 0, 0, 0);
+    EXPECT_EQ(c.tick(33, true, false, 0).action, TickAction::None);
+    EXPECT_EQ(c.state(), ControllerState::Running);
+    EXPECT_EQ(c.tick(66, true, false, 0).action, TickAction::Update);
+    EXPECT_TRUE(c.shouldCopyCanvas(false));
+    EXPECT_EQ(c.tick(99, true, false, 0).action, TickAction::Update);
+    EXPECT_FALSE(c.shouldCopyCanvas(false));
+    EXPECT_TRUE(c.shouldCopyCanvas(true));
+    EXPECT_EQ(c.blankPhase(), BlankPhase::Awake);  // Blank = 0 never blanks
+
+    // Missing at creation: Connect; a failed attach ends the saver, a good one runs.
+    c.create(1024, 0, 0, 0);
+    c.tick(33, false, false, 0);
+    EXPECT_EQ(c.state(), ControllerState::Connect);
+    EXPECT_EQ(c.tick(66, false, false, 0).action, TickAction::Connect);
+    EXPECT_FALSE(c.connectResult(false));
+    EXPECT_EQ(c.state(), ControllerState::Connect);
+    EXPECT_TRUE(c.connectResult(true));
+    EXPECT_EQ(c.state(), ControllerState::Running);
+}
+
+TEST(SaverController, BlankingAndBannerPasses) {
+    // Blank = 1, Minutes = 0: the first tick marks pending and starts running, the
+    // second clears, and the dashboard is never updated.
+    ControllerLogic c;
+    c.create(800, 1000, 1, 0);
+    EXPECT_EQ(c.tick(1033, true, false, 300).action, TickAction::None);
+    EXPECT_EQ(c.blankPhase(), BlankPhase::BlankPending);
+    EXPECT_EQ(c.state(), ControllerState::Running);
+    EXPECT_EQ(c.tick(1066, true, false, 300).action, TickAction::ClearScreen);
+    c.cleared(1066);
+    EXPECT_EQ(c.blankPhase(), BlankPhase::Blanked);
+
+    // No message: nothing drawn. A message from the start: enters from the right edge.
+    EXPECT_EQ(c.tick(1099, true, false, 300).action, TickAction::None);
+    TickPlan p = c.tick(1066, true, true, 300);
+    EXPECT_EQ(p.action, TickAction::DrawBanner);
+    EXPECT_EQ(p.bannerX, 800);
+    p = c.tick(1066 + 12000, true, true, 300);
+    EXPECT_EQ(p.bannerX, 800 - 1100 / 2);
+
+    // After more than a pass of silence the first tick only restarts the pass.
+    EXPECT_EQ(c.tick(1066 + 30000, true, true, 300).action, TickAction::None);
+    p = c.tick(1066 + 30033, true, true, 300);
+    EXPECT_EQ(p.action, TickAction::DrawBanner);
+    EXPECT_EQ(p.bannerX, 800 - (1100 * 33) / 24000);
+
+    // A deadline that passes while still connecting takes effect once running.
+    c.create(800, 0, 1, 0);
+    c.tick(33, false, false, 0);
+    EXPECT_EQ(c.blankPhase(), BlankPhase::BlankPending);
+    EXPECT_EQ(c.tick(66, false, false, 0).action, TickAction::Connect);
+    c.connectResult(true);
+    EXPECT_EQ(c.tick(99, true, false, 0).action, TickAction::ClearScreen);
+}
