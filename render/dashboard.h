@@ -27,7 +27,7 @@ DashboardLayout computeLayout(int32_t lineHeight);
 // writes plotWidth and plotHeight into the record and draws the static parts. Afterwards
 // updateFromStatus brings it up to date with what the worker flagged.
 class Dashboard {
-public:
+  public:
     static constexpr int32_t kWidth = 752;
     static constexpr int32_t kHeight = 445;
 
@@ -65,10 +65,10 @@ public:
 
     // Plot parameters as copied at the start of the latest plot update (clamped to what
     // fits the record and the panel).
-    int32_t plotDepthX = 0, plotDepthY = 0, plotMirrored = 0, plotMaxHeight = 0,
-            plotRowCount = 0, plotRowLength = 0;
+    int32_t plotDepthX = 0, plotDepthY = 0, plotMirrored = 0, plotMaxHeight = 0, plotRowCount = 0,
+            plotRowLength = 0;
 
-private:
+  private:
     void drawFrame();
     void drawPowerLabel(const char* text);
     void drawTimeLabels(const char* start, const char* title, const char* end);
