@@ -1,0 +1,157 @@
+// The update cycle's costs, each beside a plain baseline measured in the same run.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "render/dashboard.h"
+
+namespace {
+using namespace vandrel;
+
+struct Record {
+    std::vector<uint64_t> words = std::vector<uint64_t>((rec::recordSize + 7) / 8, 0);
+    SharedStatus status{words.data()};
+};
+
+constexpr int32_t kRows = rec::plotRowCapacity, kBars = 600;
+
+// Plot rows with heights spread over 0..255, the worst a row can be.
+void fillPlot(const SharedStatus& s, int32_t rows) {
+    s.storeI32(rec::plotDepthX, 100);
+    s.storeI32(rec::plotDepthY, 80);
+    s.storeI32(rec::plotMaxHeight, 255);
+    s.storeI32(rec::plotRowCount, rows);
+    s.storeI32(rec::plotRowLength, kBars);
+    for (int32_t i = 0; i < rows; ++i)
+        for (int32_t j = 0; j < kBars; ++j)
+            s.base()[rec::plotRow(i) + j] = static_cast<uint8_t>((i * 31 + j * 17) % 256);
+}
+void flagRows(const SharedStatus& s, int32_t rows) {
+    for (int32_t i = 0; i < rows; ++i)
+        s.markDirty(rec::plotRowDirty(i));
+}
+
+// The baseline for a row: the same bar pixels and outline pixels, stored in the same order
+// into a plain buffer, with one colour per bar taken from a table.
+void plainRow(std::vector<uint32_t>& buf, const uint8_t* heights, int32_t xo, int32_t yo,
+              int32_t baseline, const uint32_t* colours) {
+    for (int32_t j = 0; j < kBars; ++j) {
+        int32_t h = heights[j];
+        int32_t x = 60 + xo + j;
+        for (int32_t k = yo; k < yo + h; ++k)
+            buf[static_cast<size_t>(baseline - k) * 752 + x] = colours[j];
+        buf[static_cast<size_t>(baseline - yo - h) * 752 + x] = 0;
+    }
+}
+
+void BM_IdleTick(benchmark::State& state) {
+    Record r;
+    Dashboard d(r.status, false, "none.bmp");
+    fillPlot(r.status, kRows);  // 203 rows to check, none flagged
+    for (auto _ : state)
+        benchmark::DoNotOptimize(d.updateFromStatus());
+}
+BENCHMARK(BM_IdleTick);
+
+void BM_PlotRow(benchmark::State& state) {
+    Record r;
+    Dashboard d(r.status, false, "none.bmp");
+    fillPlot(r.status, kRows);
+    d.updateSpectrumPlot();  // copies the parameters
+    const uint8_t* heights = r.status.base() + rec::plotRow(100);
+    for (auto _ : state)
+        d.drawPlotRow(heights, 100);
+    state.SetItemsProcessed(state.iterations() * kBars);
+}
+BENCHMARK(BM_PlotRow);
+
+void BM_PlainRow(benchmark::State& state) {
+    Record r;
+    fillPlot(r.status, kRows);
+    std::vector<uint32_t> buf(752 * 445);
+    std::vector<uint32_t> colours(kBars);
+    for (int32_t j = 0; j < kBars; ++j)
+        colours[j] = 0x00FF0000u + static_cast<uint32_t>(j);
+    const uint8_t* heights = r.status.base() + rec::plotRow(100);
+    // Row 100 of 203 with the dashboard's base line (lh 14): xo 49, yo 40, B 185 + 240.
+    for (auto _ : state) {
+        plainRow(buf, heights, 49, 40, 425, colours.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kBars);
+}
+BENCHMARK(BM_PlainRow);
+
+void BM_FullPlot(benchmark::State& state) {
+    Record r;
+    Dashboard d(r.status, false, "none.bmp");
+    fillPlot(r.status, kRows);
+    for (auto _ : state) {
+        flagRows(r.status, kRows);
+        d.updateFromStatus();
+    }
+}
+BENCHMARK(BM_FullPlot)->Unit(benchmark::kMillisecond);
+
+void BM_PlainFullPlot(benchmark::State& state) {
+    Record r;
+    fillPlot(r.status, kRows);
+    std::vector<uint32_t> buf(752 * 445);
+    std::vector<uint32_t> colours(kBars);
+    for (int32_t j = 0; j < kBars; ++j)
+        colours[j] = 0x00FF0000u + static_cast<uint32_t>(j);
+    for (auto _ : state) {
+        for (int32_t i = 0; i < kRows; ++i)
+            plainRow(buf, r.status.base() + rec::plotRow(i), 100 * i / kRows,
+                     80 * (kRows - 1 - i) / kRows, 425, colours.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_PlainFullPlot)->Unit(benchmark::kMillisecond);
+
+void flagEverything(const SharedStatus& s) {
+    for (size_t f : {rec::analysisTextDirty, rec::userInfoDirty, rec::dataInfoDirty, rec::cpuDirty,
+                     rec::progressDirty, rec::barDirty, rec::driftDirty, rec::auxDirtyA,
+                     rec::auxDirtyB, rec::gaussianDirty, rec::messageDirty, rec::plotAxesDirty})
+        s.markDirty(f);
+    flagRows(s, kRows);
+}
+
+void BM_FirstFullUpdate(benchmark::State& state) {
+    Record r;
+    Dashboard d(r.status, false, "none.bmp");
+    fillPlot(r.status, kRows);
+    const SharedStatus& s = r.status;
+    s.setText(rec::analysisText, rec::analysisTextLength, "Searching for pulses");
+    s.setText(rec::userName, 268, "Ada Lovelace");
+    s.storeDouble(rec::recordedJulianDate, 2461000.25);
+    s.storeDouble(rec::sampleRateHz, 9765.625);
+    s.storeI32(rec::fftLength, 1024);
+    s.storeFloat(rec::progressFraction, 0.5f);
+    s.storeFloat(rec::barFraction, 0.5f);
+    s.storeFloat(rec::gaussPeakPower, 3);
+    s.storeFloat(rec::gaussSigma, 4);
+    s.storeI32(rec::gaussCentre, 30);
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.progressCube().setFraction(0);  // so the cube fills from empty every time
+        flagEverything(s);
+        state.ResumeTiming();
+        d.updateFromStatus();
+    }
+}
+BENCHMARK(BM_FirstFullUpdate)->Unit(benchmark::kMillisecond);
+
+void BM_ClearAndCopyCanvas(benchmark::State& state) {
+    Canvas c(752, 445);
+    std::vector<uint32_t> screen(752 * 445);
+    for (auto _ : state) {
+        c.fillRect({0, 0, 752, 445}, colorBlack);
+        std::memcpy(screen.data(), c.pixels(), screen.size() * 4);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ClearAndCopyCanvas)->Unit(benchmark::kMillisecond);
+
+}  // namespace
