@@ -21,4 +21,12 @@ cmake/wine-run.sh cmd.exe /c exit 0 >/dev/null 2>&1 || true
 WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -p
 trap 'WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; kill ${VANDREL_XVFB_PID:-0} 2>/dev/null || true' EXIT
 ctest --preset windows
-echo "All tests of both builds passed."
+echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
+
+echo "== fuzzing"
+scripts/fuzz.sh
+
+echo "All tests of every build passed."
