@@ -143,6 +143,30 @@ void BM_FirstFullUpdate(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstFullUpdate)->Unit(benchmark::kMillisecond);
 
+// The worst single tick a worker can cause: every flag, 203 rows of 600 bars at 255
+// (clipped at the panel's top) and a needle-thin, overflowing Gaussian. Depths far
+// outside the panel would be cheaper: their bars are clipped away.
+void BM_WorstTick(benchmark::State& state) {
+    Record r;
+    Dashboard d(r.status, true, "none.bmp");
+    const SharedStatus& s = r.status;
+    fillPlot(s, kRows);
+    for (int32_t i = 0; i < kRows; ++i)
+        std::memset(s.base() + rec::plotRow(i), 255, kBars);
+    s.storeI32(rec::plotMaxHeight, 1);
+    s.storeFloat(rec::gaussSigma, 1e-30f);
+    s.storeFloat(rec::gaussPeakPower, 3e38f);
+    s.storeFloat(rec::progressFraction, 1.0f);
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.progressCube().setFraction(0);
+        flagEverything(s);
+        state.ResumeTiming();
+        d.updateFromStatus();
+    }
+}
+BENCHMARK(BM_WorstTick)->Unit(benchmark::kMillisecond);
+
 void BM_ClearAndCopyCanvas(benchmark::State& state) {
     Canvas c(752, 445);
     std::vector<uint32_t> screen(752 * 445);
