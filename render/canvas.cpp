@@ -95,12 +95,6 @@ void Canvas::fillRect(Rect rect, Color color) {
         fillSpan(y, left, right, p);
 }
 
-void Canvas::setPixel(int32_t x, int32_t y, Color color) {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_)
-        return;
-    putPixel(x, y, toPixel(color));
-}
-
 void Canvas::fillColumn(int32_t x, int32_t y0, int32_t y1, uint32_t pixel) {
     if (x < 0 || x >= width_)
         return;
@@ -112,7 +106,15 @@ void Canvas::fillColumn(int32_t x, int32_t y0, int32_t y1, uint32_t pixel) {
         return;
     const size_t stride = static_cast<size_t>(width_);
     uint32_t* p = pixels_ + static_cast<size_t>(y0) * stride + x;
-    for (int32_t n = y1 - y0; n > 0; --n, p += stride)
+    int32_t n = y1 - y0;
+    // Unrolled: the plot draws its bars as hundreds of these runs per row.
+    for (; n >= 4; n -= 4, p += 4 * stride) {
+        p[0] = pixel;
+        p[stride] = pixel;
+        p[2 * stride] = pixel;
+        p[3 * stride] = pixel;
+    }
+    for (; n > 0; --n, p += stride)
         *p = pixel;
 }
 

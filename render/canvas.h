@@ -52,7 +52,13 @@ public:
     void drawText(int32_t x, int32_t y, const char* text);
     void drawTextRight(int32_t right, int32_t y, const char* text);
     Extent textExtent(const char* text) const;
-    void setPixel(int32_t x, int32_t y, Color color);
+    // Inline: the gauges and the plot set pixels one at a time.
+    void setPixel(int32_t x, int32_t y, Color color) {
+        if (static_cast<uint32_t>(x) < static_cast<uint32_t>(width_) &&
+            static_cast<uint32_t>(y) < static_cast<uint32_t>(height_)) {
+            putPixel(x, y, toPixel(color));
+        }
+    }
     void selectFont(const Font& font) { font_ = &font; }
     void setTextColor(Color color) { textColor_ = color; }
     void setBackgroundColor(Color color) { backgroundColor_ = color; }
