@@ -243,14 +243,14 @@ TEST(CanvasText, LineHeightOpaqueCellsAndRightAlignment) {
 }
 
 // Writes an 8-bit bitmap file: rows bottom-up, padded to 4 bytes, after a full colour table.
-struct BitmapSpec {
+struct BitmapShape {
     int32_t width = 5, height = 3;
     uint16_t bits = 8;
     uint32_t compression = 0;
     size_t keepBytes = SIZE_MAX;  // truncate the file here
 };
 
-std::string writeBitmap(const std::string& name, const BitmapSpec& spec,
+std::string writeBitmap(const std::string& name, const BitmapShape& shape,
                         uint8_t (*index)(int x, int y)) {
     std::vector<uint8_t> b;
     auto u16 = [&](uint32_t v) {
@@ -261,8 +261,8 @@ std::string writeBitmap(const std::string& name, const BitmapSpec& spec,
         u16(v & 0xFFFF);
         u16(v >> 16);
     };
-    const int32_t w = spec.width > 0 && spec.width < 5000 ? spec.width : 1;
-    const int32_t h = spec.height > 0 && spec.height < 5000 ? spec.height : 1;
+    const int32_t w = shape.width > 0 && shape.width < 5000 ? shape.width : 1;
+    const int32_t h = shape.height > 0 && shape.height < 5000 ? shape.height : 1;
     const uint32_t stride = (static_cast<uint32_t>(w) + 3) & ~3u;
     b.push_back('B');
     b.push_back('M');
@@ -270,11 +270,11 @@ std::string writeBitmap(const std::string& name, const BitmapSpec& spec,
     u32(0);
     u32(1078);
     u32(40);
-    u32(static_cast<uint32_t>(spec.width));
-    u32(static_cast<uint32_t>(spec.height));
+    u32(static_cast<uint32_t>(shape.width));
+    u32(static_cast<uint32_t>(shape.height));
     u16(1);
-    u16(spec.bits);
-    u32(spec.compression);
+    u16(shape.bits);
+    u32(shape.compression);
     u32(stride * h);
     u32(2835);
     u32(2835);
@@ -291,8 +291,8 @@ std::string writeBitmap(const std::string& name, const BitmapSpec& spec,
             b.push_back(x < static_cast<uint32_t>(w) ? index(static_cast<int>(x), row) : 0xEE);
         }
     }
-    if (spec.keepBytes < b.size())
-        b.resize(spec.keepBytes);
+    if (shape.keepBytes < b.size())
+        b.resize(shape.keepBytes);
     const std::string path = (std::filesystem::temp_directory_path() / name).string();
     std::FILE* f = std::fopen(path.c_str(), "wb");
     EXPECT_NE(f, nullptr);
@@ -358,13 +358,13 @@ TEST(CanvasBitmapFile, DrawsValidFilesAndRejectsBrokenOnes) {
     }
 
     // Corrupt headers draw nothing at all.
-    const BitmapSpec broken[] = {{5, 3, 24}, {5, 3, 8, 1},   {5, 3, 4},      {-5, 3},
-                                 {5, -3},    {0, 3},         {5, 0},         {4097, 3},
-                                 {5, 4097},  {INT32_MIN, 3}, {5, INT32_MAX}, {5, 3, 8, 0, 1000}};
+    const BitmapShape broken[] = {{5, 3, 24}, {5, 3, 8, 1},   {5, 3, 4},      {-5, 3},
+                                  {5, -3},    {0, 3},         {5, 0},         {4097, 3},
+                                  {5, 4097},  {INT32_MIN, 3}, {5, INT32_MAX}, {5, 3, 8, 0, 1000}};
     int n = 0;
-    for (const BitmapSpec& spec : broken) {
+    for (const BitmapShape& shape : broken) {
         const std::string path =
-            writeBitmap("vandrel_canvas_bad" + std::to_string(n++) + ".bmp", spec, pattern);
+            writeBitmap("vandrel_canvas_bad" + std::to_string(n++) + ".bmp", shape, pattern);
         Canvas g(10, 10);
         g.drawBitmapFile(path.c_str(), 0, 0, 10, 10);
         EXPECT_EQ(countPixels(g, 0), 100) << "case " << n - 1;

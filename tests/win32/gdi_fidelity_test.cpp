@@ -187,17 +187,17 @@ TEST(GdiFidelity, LinesMatchLineToAtEverySlope) {
     // axes, and lines running off the edges of the buffer.
     canvas.fillRect({0, 0, kWidth, kHeight}, colorBlack);
     gdi.fillRect({0, 0, kWidth, kHeight}, colorBlack);
-    const int32_t specials[][4] = {
+    const int32_t oddLines[][4] = {
         {10, 10, 14, 12},      {14, 12, 10, 10},     {10, 20, 16, 23},     {30, 30, 32, 36},
         {40, 40, 36, 42},      {50, 50, 751, 52},    {751, 60, 0, 63},     {600, 0, 603, 444},
         {610, 444, 606, 0},    {70, 380, 700, 380},  {70, 380, 70, 200},   {70, 380, 180, 260},
         {700, 380, 810, 260},  {-50, -30, 300, 200}, {740, 430, 800, 470}, {-10, 440, 60, 460},
         {400, -100, 420, 500}, {123, 77, 123, 77},   {5, 300, 9, 300},     {9, 301, 5, 301}};
-    for (const auto& l : specials)
+    for (const auto& l : oddLines)
         both(l[0], l[1], l[2], l[3], colorWhite);
-    const int specialDiff = differing(canvas, gdi);
-    report("lines (ties, long, clipped)", specialDiff);
-    EXPECT_EQ(specialDiff, 0);
+    const int oddDiff = differing(canvas, gdi);
+    report("lines (ties, long, clipped)", oddDiff);
+    EXPECT_EQ(oddDiff, 0);
 }
 
 TEST(GdiFidelity, ProgressCubeOutlineMatches) {
