@@ -11,7 +11,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     (
         flock 9
-        [ -f "$WINEPREFIX/system.reg" ] || "$WINE" wineboot -i >/dev/null 2>&1
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            "$WINE" wineboot -i >/dev/null 2>&1
+            # A fresh prefix has no "Arial"; Liberation Sans is its metric twin, as on Windows.
+            "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial \
+                /d 'Liberation Sans' /f >/dev/null 2>&1
+        fi
         /usr/lib/wine/wineserver -w
     ) 9>"$WINEPREFIX.lock"
 fi
