@@ -1,0 +1,286 @@
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstring>
+#include <new>
+
+#include "controller/saver_logic.h"
+#include "controller/settings.h"
+#include "controller/shared_status.h"
+#include "host/saver_api.h"
+#include "render/canvas_win32.h"
+#include "render/color.h"
+#include "render/dashboard.h"
+
+// The application side of the saver window: attaches to the worker's record (or starts
+// the worker), keeps the dashboard up to date, blanks the screen and runs the banner.
+namespace vandrel {
+namespace {
+
+constexpr UINT_PTR kTimerId = 1;
+constexpr UINT kTimerPeriodMs = 33;
+constexpr char kShareName[] = "vandrel_share";
+
+// One per process; the window is the only one.
+struct Controller {
+    ControllerLogic logic;
+    UINT_PTR timerId = 0;
+    int32_t priorityClass = 0;
+    HANDLE mappingHandle = nullptr;
+    void* view = nullptr;
+    Dashboard* dashboard = nullptr;  // lives until the process ends
+};
+Controller controller;
+
+int32_t ownPriorityClass() {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, FALSE,
+                                 GetCurrentProcessId());
+    if (process == nullptr) {
+        return 0;
+    }
+    DWORD priority = GetPriorityClass(process);
+    CloseHandle(process);
+    return static_cast<int32_t>(priority);
+}
+
+// The view must hold the whole record; a shorter object is treated as missing. The
+// region size is page-granular, which is what can be touched safely.
+bool viewHoldsRecord(const void* view) {
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(view, &info, sizeof info) != sizeof info) {
+        return false;
+    }
+    return info.RegionSize >= rec::recordSize;
+}
+
+bool attachToWorker(HWND) {
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, TRUE, kShareName);
+    controller.mappingHandle = mapping;
+    if (mapping == nullptr) {
+        return false;
+    }
+    void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    if (view != nullptr && !viewHoldsRecord(view)) {
+        UnmapViewOfFile(view);
+        view = nullptr;
+    }
+    if (view == nullptr) {
+        CloseHandle(mapping);
+        controller.mappingHandle = nullptr;
+        return false;
+    }
+    controller.view = view;
+    SharedStatus status(view);
+    status.storeI32(rec::saverAttached, 1);
+    status.storeI32(rec::saverPriorityClass, controller.priorityClass);
+    // The dashboard makes its own DIB-section canvases, so no window DC is borrowed.
+    // Without memory for it the saver shows its black background only.
+    try {
+        controller.dashboard = new Dashboard(status, true);
+    } catch (...) {
+        controller.dashboard = nullptr;
+    }
+    return true;
+}
+
+void detachFromWorker() {
+    if (controller.view == nullptr) {
+        return;
+    }
+    if (controller.mappingHandle != nullptr) {
+        SharedStatus(controller.view).storeI32(rec::saverAttached, 0);
+    }
+    UnmapViewOfFile(controller.view);
+    controller.view = nullptr;
+}
+
+void blitCanvas(HWND window) {
+    if (controller.dashboard == nullptr) {
+        return;
+    }
+    HDC source = deviceContext(controller.dashboard->canvas());
+    if (source == nullptr) {
+        return;
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    CursorPoint origin = canvasOrigin(client.right, client.bottom);
+    HDC dc = GetDC(window);
+    BitBlt(dc, origin.x, origin.y, kCanvasWidth, kCanvasHeight, source, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+}
+
+void blitBanner(HWND window, int32_t x) {
+    Canvas* banner =
+        controller.dashboard != nullptr ? controller.dashboard->bannerCanvas() : nullptr;
+    if (banner == nullptr) {
+        return;
+    }
+    HDC source = deviceContext(*banner);
+    if (source == nullptr) {
+        return;
+    }
+    HDC dc = GetDC(window);
+    BitBlt(dc, x, 10, banner->width(), banner->height(), source, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+}
+
+void fillBlack(HWND window) {
+    HDC dc = GetDC(window);
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window, dc);
+}
+
+void drawLabel(HWND window) {
+    // The class has its own DC, so its default font and opaque mode apply.
+    HDC dc = GetDC(window);
+    SetTextColor(dc, toPlatformColor(Color(0, 255, 255)));
+    SetBkColor(dc, toPlatformColor(colorBlack));
+    TextOutA(dc, 34, 37, "Vandrel", 7);
+    TextOutA(dc, 32, 57, "ScreenSaver", 11);
+    ReleaseDC(window, dc);
+}
+
+// Zeroed startup information with the empty desktop name: the started program lands
+// on the default desktop rather than the saver's.
+void startProcess(const char* application, char* commandLine) {
+    static char emptyDesktop[] = "";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = emptyDesktop;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(application, commandLine, nullptr, nullptr, FALSE,
+                       CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+}
+
+void launchWorker() {
+    if (settings.ClientPath[0] == '\0') {
+        return;
+    }
+    char commandLine[kMaxPathChars + 16];
+    if (buildWorkerCommandLine(settings.ClientPath, commandLine, sizeof commandLine)) {
+        startProcess(settings.ClientPath, commandLine);
+    }
+}
+
+void openHelpFile() {
+    char viewer[MAX_PATH] = {};
+    char empty[] = "";
+    if (reinterpret_cast<INT_PTR>(FindExecutableA("windows_help.txt", empty, viewer)) <= 32) {
+        return;
+    }
+    char currentDir[MAX_PATH] = {};
+    DWORD n = GetCurrentDirectoryA(sizeof currentDir, currentDir);
+    if (n == 0 || n >= sizeof currentDir) {
+        currentDir[0] = '\0';
+    }
+    char helpPath[MAX_PATH + 32];
+    char commandLine[2 * MAX_PATH + 64];
+    if (buildHelpPath(settings.ClientDir, currentDir, helpPath, sizeof helpPath) &&
+        buildHelpCommandLine(viewer, helpPath, commandLine, sizeof commandLine)) {
+        startProcess(viewer, commandLine);
+    }
+}
+
+void onCreate(HWND window) {
+    controller.priorityClass = ownPriorityClass();
+    readSettings();
+    controller.timerId = SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
+    RECT client;
+    GetClientRect(window, &client);
+    controller.logic.create(client.right, GetTickCount(), settings.Blank, settings.Minutes);
+    if (controller.logic.displayMode() == DisplayMode::Label) {
+        return;
+    }
+    attachToWorker(window);
+    SetForegroundWindow(window);
+}
+
+void onTimer(HWND window) {
+    bool messagePresent = false;
+    int32_t bannerWidth = 0;
+    if (controller.logic.blankPhase() == BlankPhase::Blanked && controller.view != nullptr) {
+        messagePresent = SharedStatus(controller.view).loadI32(rec::messagePresent) != 0;
+        Canvas* banner =
+            controller.dashboard != nullptr ? controller.dashboard->bannerCanvas() : nullptr;
+        bannerWidth = banner != nullptr ? banner->width() : 0;
+    }
+    TickPlan plan = controller.logic.tick(GetTickCount(), controller.mappingHandle != nullptr,
+                                          messagePresent, bannerWidth);
+    switch (plan.action) {
+        case TickAction::None:
+            break;
+        case TickAction::DrawLabel:
+            drawLabel(window);
+            break;
+        case TickAction::Connect:
+            if (!controller.logic.connectResult(attachToWorker(window))) {
+                launchWorker();
+                // Runs the teardown: the timer stops and the message loop ends.
+                SendMessageA(window, WM_DESTROY, 0, 0);
+            }
+            break;
+        case TickAction::Update: {
+            bool drew = controller.dashboard != nullptr && controller.dashboard->updateFromStatus();
+            if (controller.logic.shouldCopyCanvas(drew)) {
+                blitCanvas(window);
+            }
+            break;
+        }
+        case TickAction::ClearScreen:
+            fillBlack(window);
+            controller.logic.cleared(GetTickCount());
+            break;
+        case TickAction::DrawBanner:
+            blitBanner(window, plan.bannerX);
+            break;
+    }
+}
+
+void onDestroy(HWND window) {
+    if (controller.timerId != 0) {
+        KillTimer(window, controller.timerId);
+        controller.timerId = 0;
+    }
+    detachFromWorker();
+}
+
+}  // namespace
+}  // namespace vandrel
+
+LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    using namespace vandrel;
+    switch (message) {
+        case WM_CREATE:
+            onCreate(window);
+            break;
+        case WM_DESTROY:
+            onDestroy(window);
+            break;
+        case WM_ERASEBKGND:
+            fillBlack(window);
+            break;
+        case WM_TIMER:
+            onTimer(window);
+            break;
+        case WM_KEYDOWN:
+            if (wParam == VK_F1) {
+                openHelpFile();
+                return 0;  // help does not close the saver
+            }
+            break;
+        case WM_KEYUP:
+        case WM_CHAR:
+            return 0;
+        default:
+            break;
+    }
+    return SaverDefaultProc(window, message, wParam, lParam);
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+#include "controller/saver_logic.h"
+
+namespace vandrel {
+
+// The four settings of vandrel.ini, section "boot". Read again at every window creation
+// and every opening of the dialog; the saver writes back only the two blanking keys.
+struct SaverSettings {
+    int32_t Blank = 0;    // non-zero: blank the screen after Minutes
+    int32_t Minutes = 0;  // delay before blanking
+    // Empty when missing, or when the stored value is longer than a path can be: a cut
+    // path could name another program.
+    char ClientPath[kMaxPathChars + 1] = {};
+    char ClientDir[kMaxPathChars + 1] = {};
+};
+
+// The process-wide settings.
+extern SaverSettings settings;
+
+inline constexpr const char* kSettingsFile = "vandrel.ini";
+inline constexpr const char* kSettingsSection = "boot";
+
+// Fills settings from the file (missing keys give 0 and empty) and makes ClientDir the
+// current directory when it is set; a directory that does not exist changes nothing.
+void readSettings();
+// Writes one integer key as decimal text; failures are not reported.
+void writeSetting(const char* key, int32_t value);
+
+}  // namespace vandrel
