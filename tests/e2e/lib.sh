@@ -1,0 +1,131 @@
+# Sourced by the end-to-end tests and by scripts/demo.sh: a Wine prefix and an X display
+# of their own, screenshots and pixel checks.
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+E2E_XVFB_PID=""
+E2E_FAILURES=0
+
+# Makes the prefix once (without Mono and Gecko, so Wine never asks to download them)
+# and keeps one wineserver alive while the script runs.
+e2e_prefix() {
+    export WINEPREFIX="$1"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        (
+            flock 9
+            if [ ! -f "$WINEPREFIX/system.reg" ]; then
+                echo "making the Wine prefix $WINEPREFIX"
+                "$WINE" wineboot -i >/dev/null 2>&1
+                # A fresh prefix has no "Arial"; Liberation Sans is its metric twin.
+                "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial \
+                    /d 'Liberation Sans' /f >/dev/null 2>&1
+                "$WINESERVER" -w
+            fi
+        ) 9>"$WINEPREFIX.lock"
+    fi
+    "$WINESERVER" -p
+}
+
+# Ends every Wine process of the prefix and the X server this script started.
+e2e_cleanup() {
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+    if [ -n "$E2E_XVFB_PID" ]; then
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+    fi
+    return 0
+}
+
+# Starts Xvfb with the given screen size on the first free display of the range in
+# VANDREL_E2E_DISPLAYS ("first last", default "100 140") and exports DISPLAY.
+e2e_xvfb() {
+    local size="$1" first last n
+    read -r first last <<<"${VANDREL_E2E_DISPLAYS:-100 140}"
+    for n in $(seq "$first" "$last"); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+        E2E_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 100); do
+            xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && return 0
+            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=""
+    done
+    echo "error: no free X display in ${first}..${last} for Xvfb" >&2
+    return 1
+}
+
+# The Windows name of a Unix path, through the prefix's Z: drive.
+winpath() {
+    local p
+    p="$(realpath -m "$1")"
+    echo "Z:${p//\//\\}"
+}
+
+# Writes vandrel.ini into the prefix's Windows directory.
+# Usage: write_ini BLANK MINUTES CLIENT_PATH CLIENT_DIR (Windows paths)
+write_ini() {
+    printf '[boot]\r\nBlank=%s\r\nMinutes=%s\r\nClientPath=%s\r\nClientDir=%s\r\n' \
+        "$1" "$2" "$3" "$4" >"$WINEPREFIX/drive_c/windows/vandrel.ini"
+}
+
+# Screenshot of the whole X screen as PNG.
+shot() {
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- png:"$1"
+}
+
+# "r g b" of one pixel.
+pixel() {
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+
+# Number of pixels that are not black in the rectangle X Y W H.
+count_lit() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -fill white +opaque black -colorspace gray \
+        -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# Number of strongly coloured pixels (channels far apart, unlike black, white or the
+# grey of smoothed text) in the rectangle X Y W H.
+count_coloured() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace HSL -channel G -separate \
+        -threshold 40% -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# Bounding box "w h x y" of what is not black in the image.
+lit_box() {
+    local box
+    box=$(convert "$1" -fuzz 0 -trim -format '%w %h %X %Y' info: 2>/dev/null)
+    echo "${box//+/}"
+}
+
+check() {
+    local what="$1"
+    shift
+    if "$@"; then
+        echo "ok   - $what"
+    else
+        echo "FAIL - $what"
+        E2E_FAILURES=$((E2E_FAILURES + 1))
+    fi
+}
+
+# Waits up to $1 seconds for process $2 to end; its exit code lands in E2E_CODE.
+wait_exit() {
+    local limit="$1" pid="$2" i
+    for i in $(seq $((limit * 10))); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            E2E_CODE=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    E2E_CODE=timeout
+    return 1
+}

@@ -1,0 +1,107 @@
+#include "tools/demo_worker/worker_options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace vandrel {
+
+const char* const kWorkerUsage =
+    "Usage: vandrel-demo-worker [-min] [--seconds N] [--stress] [--message]\n"
+    "                           [--message-every S] [--message-for S] [--seed N]\n"
+    "\n"
+    "A stand-in analysis worker: creates the shared status record vandrel_share\n"
+    "and publishes a synthetic data unit through it until it is closed.\n"
+    "\n"
+    "  -min               accepted for the saver's sake; changes nothing\n"
+    "  --seconds N        end by itself after N seconds\n"
+    "  --stress           rewrite the record and set its flags at full speed\n"
+    "  --message          ask for attention from the start, and keep asking\n"
+    "  --message-every S  ask for attention once every S seconds (default 60,\n"
+    "                     0 never)\n"
+    "  --message-for S    each time for S seconds (default 15)\n"
+    "  --seed N           seed of the synthetic data (default 1)\n"
+    "\n"
+    "Ends on Ctrl-C or WM_CLOSE to its window (class VandrelDemoWorker).\n"
+    "Exit codes: 0 ended normally, 1 bad arguments, 2 another demo worker is\n"
+    "running, 3 the record could not be created or another program holds it.\n";
+
+namespace {
+
+bool parseCount(const char* text, uint32_t limit, uint32_t& out) {
+    if (text == nullptr || text[0] < '0' || text[0] > '9') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long v = std::strtoull(text, &end, 10);
+    if (*end != '\0' || errno != 0 || v > limit) {
+        return false;
+    }
+    out = static_cast<uint32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+bool parseWorkerOptions(int argc, const char* const* argv, WorkerOptions& options, char* error,
+                        int errorSize) {
+    options = WorkerOptions{};
+    if (errorSize > 0) {
+        error[0] = '\0';
+    }
+    // A day is plenty for any timed run and keeps the milliseconds in range.
+    constexpr uint32_t kMaxSeconds = 86400;
+    for (int i = 0; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        uint32_t* target = nullptr;
+        uint32_t limit = kMaxSeconds;
+        if (std::strcmp(arg, "-min") == 0 || std::strcmp(arg, "/min") == 0) {
+            continue;
+        } else if (std::strcmp(arg, "--stress") == 0) {
+            options.stress = true;
+            continue;
+        } else if (std::strcmp(arg, "--message") == 0) {
+            options.messageAlways = true;
+            continue;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0 ||
+                   std::strcmp(arg, "/?") == 0) {
+            options.help = true;
+            continue;
+        } else if (std::strcmp(arg, "--seconds") == 0) {
+            target = &options.seconds;
+        } else if (std::strcmp(arg, "--message-every") == 0) {
+            target = &options.messageEveryS;
+        } else if (std::strcmp(arg, "--message-for") == 0) {
+            target = &options.messageForS;
+        } else if (std::strcmp(arg, "--seed") == 0) {
+            target = &options.seed;
+            limit = UINT32_MAX;
+        } else {
+            std::snprintf(error, errorSize, "unknown argument: %s", arg);
+            return false;
+        }
+        if (!parseCount(value, limit, *target)) {
+            std::snprintf(error, errorSize, "%s needs a whole number up to %u", arg, limit);
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+bool attentionWanted(const WorkerOptions& options, uint64_t elapsedMs) {
+    if (options.messageAlways) {
+        return true;
+    }
+    if (options.messageEveryS == 0 || options.messageForS == 0) {
+        return false;
+    }
+    const uint64_t period = options.messageEveryS * 1000ULL;
+    const uint64_t length = options.messageForS * 1000ULL;
+    return elapsedMs % period + length >= period;
+}
+
+}  // namespace vandrel
