@@ -17,8 +17,16 @@ rm -f "$WINEPREFIX/drive_c/windows/vandrel.ini"
 
 "$wine_run" "$share" 120 >/dev/null 2>&1 &
 share_pid=$!
-scr_pid=0
-trap 'kill $scr_pid $share_pid 2>/dev/null' EXIT
+scr_pid=""
+# Only the processes started here, by id (an empty id must never become "kill 0").
+stop_started() {
+    local pid
+    for pid in $scr_pid $share_pid; do
+        [ -n "$pid" ] && [ "$pid" -gt 1 ] && kill "$pid" 2>/dev/null
+    done
+    return 0
+}
+trap stop_started EXIT
 sleep 2
 fail=0
 
@@ -50,7 +58,7 @@ close_saver() {
     wait "$scr_pid"
     local code=$?
     [ "$code" = 0 ] || { echo "$1: exit code $code"; fail=1; }
-    scr_pid=0
+    scr_pid=""
 }
 
 # Prints "width height x y" of the lit (non-black) part of a region of a shot.
