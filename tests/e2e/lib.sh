@@ -26,6 +26,11 @@ e2e_prefix() {
         ) 9>"$WINEPREFIX.lock"
     fi
     "$WINESERVER" -p
+    # Windows opens .txt files with Notepad; a fresh Wine prefix has the txtfile class but
+    # no .txt extension pointing at it, so the saver's help key would find no viewer.
+    if ! grep -q '^\[Software\\\\Classes\\\\.txt\]' "$WINEPREFIX/system.reg"; then
+        "$WINE" reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
+    fi
 }
 
 # Ends every Wine process of the prefix and the X server this script started.
@@ -104,10 +109,16 @@ lit_box() {
     echo "${box//+/}"
 }
 
+# check DESCRIPTION COMMAND [ARGS...], or check DESCRIPTION 'SHELL CONDITION' (evaluated).
 check() {
-    local what="$1"
+    local what="$1" ok
     shift
-    if "$@"; then
+    if [ $# = 1 ]; then
+        eval "$1" && ok=1 || ok=0
+    else
+        "$@" && ok=1 || ok=0
+    fi
+    if [ "$ok" = 1 ]; then
         echo "ok   - $what"
     else
         echo "FAIL - $what"

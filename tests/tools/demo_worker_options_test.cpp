@@ -34,8 +34,9 @@ TEST(DemoWorkerOptions, AcceptsTheSaversStartAndTheDocumentedSwitches) {
     // The saver appends " -min" to ClientPath.
     EXPECT_TRUE(parse({"-min"}).ok);
 
-    Parsed all = parse({"-min", "--seconds", "3", "--stress", "--message-every", "10",
-                        "--message-for", "4", "--seed", "4000000000", "--message"});
+    Parsed all =
+        parse({"-min", "--seconds", "3", "--stress", "--message-every", "10", "--message-for", "4",
+               "--seed", "4000000000", "--message", "--pass-seconds", "40", "--passes", "3"});
     ASSERT_TRUE(all.ok) << all.error;
     EXPECT_EQ(all.options.seconds, 3u);
     EXPECT_TRUE(all.options.stress);
@@ -43,6 +44,8 @@ TEST(DemoWorkerOptions, AcceptsTheSaversStartAndTheDocumentedSwitches) {
     EXPECT_EQ(all.options.messageForS, 4u);
     EXPECT_EQ(all.options.seed, 4000000000u);
     EXPECT_TRUE(all.options.messageAlways);
+    EXPECT_EQ(all.options.passSeconds, 40u);
+    EXPECT_EQ(all.options.passes, 3u);
     EXPECT_TRUE(parse({"--help"}).options.help);
 }
 
@@ -56,6 +59,8 @@ TEST(DemoWorkerOptions, RefusesWhatItDoesNotKnowWithAReason) {
     EXPECT_FALSE(parse({"--seconds", "86401"}).ok);    // beyond a day
     EXPECT_FALSE(parse({"--seed", "4294967296"}).ok);  // beyond 32 bits
     EXPECT_TRUE(parse({"--seconds", "86400"}).ok);
+    EXPECT_FALSE(parse({"--pass-seconds", "0"}).ok);  // a pass takes time
+    EXPECT_FALSE(parse({"--passes", "1001"}).ok);
 }
 
 TEST(DemoWorkerOptions, AttentionComesInTheLastSecondsOfEachPeriod) {

@@ -105,6 +105,8 @@ class AttachWatch {
 int run(const WorkerOptions& options, SharedStatus status) {
     GeneratorOptions generatorOptions;
     generatorOptions.seed = options.seed;
+    generatorOptions.passMs = options.passSeconds * 1000;
+    generatorOptions.passesPerUnit = static_cast<int32_t>(options.passes);
     generatorOptions.message = attentionWanted(options, 0);
     RecordGenerator generator(status, generatorOptions);
     AttachWatch watch(status);

@@ -10,6 +10,7 @@ namespace vandrel {
 const char* const kWorkerUsage =
     "Usage: vandrel-demo-worker [-min] [--seconds N] [--stress] [--message]\n"
     "                           [--message-every S] [--message-for S] [--seed N]\n"
+    "                           [--pass-seconds S] [--passes N]\n"
     "\n"
     "A stand-in analysis worker: creates the shared status record vandrel_share\n"
     "and publishes a synthetic data unit through it until it is closed.\n"
@@ -22,6 +23,9 @@ const char* const kWorkerUsage =
     "                     0 never)\n"
     "  --message-for S    each time for S seconds (default 15)\n"
     "  --seed N           seed of the synthetic data (default 1)\n"
+    "  --pass-seconds S   length of one analysis pass (default 20, at least 1);\n"
+    "                     the plot fills in its first four fifths\n"
+    "  --passes N         passes per data unit (default 24, 1 to 1000)\n"
     "\n"
     "Ends on Ctrl-C or WM_CLOSE to its window (class VandrelDemoWorker).\n"
     "Exit codes: 0 ended normally, 1 bad arguments, 2 another demo worker is\n"
@@ -76,6 +80,12 @@ bool parseWorkerOptions(int argc, const char* const* argv, WorkerOptions& option
             target = &options.messageEveryS;
         } else if (std::strcmp(arg, "--message-for") == 0) {
             target = &options.messageForS;
+        } else if (std::strcmp(arg, "--pass-seconds") == 0) {
+            target = &options.passSeconds;
+            limit = 600;
+        } else if (std::strcmp(arg, "--passes") == 0) {
+            target = &options.passes;
+            limit = 1000;
         } else if (std::strcmp(arg, "--seed") == 0) {
             target = &options.seed;
             limit = UINT32_MAX;
@@ -85,6 +95,10 @@ bool parseWorkerOptions(int argc, const char* const* argv, WorkerOptions& option
         }
         if (!parseCount(value, limit, *target)) {
             std::snprintf(error, errorSize, "%s needs a whole number up to %u", arg, limit);
+            return false;
+        }
+        if ((target == &options.passSeconds || target == &options.passes) && *target == 0) {
+            std::snprintf(error, errorSize, "%s needs at least 1", arg);
             return false;
         }
         ++i;

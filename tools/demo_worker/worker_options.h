@@ -16,6 +16,8 @@ struct WorkerOptions {
     uint32_t messageEveryS = 60, messageForS = 15;
     bool messageAlways = false;
     uint32_t seed = 1;
+    // One analysis pass (the plot fills in its first four fifths) and passes per data unit.
+    uint32_t passSeconds = 20, passes = 24;
     bool help = false;
 };
 
