@@ -18,7 +18,9 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 export VANDREL_WINEPREFIX="$PWD/build/windows/wineprefix"
 cmake/wine-run.sh cmd.exe /c exit 0 >/dev/null 2>&1 || true
-WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -p
+# One persistent wineserver for the whole run saves a second per Wine start.
+WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -w
+WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -p || true
 trap 'WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; kill ${VANDREL_XVFB_PID:-0} 2>/dev/null || true' EXIT
 ctest --preset windows
 echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
