@@ -45,6 +45,13 @@ void plainRow(std::vector<uint32_t>& buf, const uint8_t* heights, int32_t xo, in
     }
 }
 
+std::vector<uint32_t> barColours() {
+    std::vector<uint32_t> colours(kBars);
+    for (int32_t j = 0; j < kBars; ++j)
+        colours[j] = 0x00FF0000u + static_cast<uint32_t>(j);
+    return colours;
+}
+
 void BM_IdleTick(benchmark::State& state) {
     Record r;
     Dashboard d(r.status, false, "none.bmp");
@@ -70,9 +77,7 @@ void BM_PlainRow(benchmark::State& state) {
     Record r;
     fillPlot(r.status, kRows);
     std::vector<uint32_t> buf(752 * 445);
-    std::vector<uint32_t> colours(kBars);
-    for (int32_t j = 0; j < kBars; ++j)
-        colours[j] = 0x00FF0000u + static_cast<uint32_t>(j);
+    const std::vector<uint32_t> colours = barColours();
     const uint8_t* heights = r.status.base() + rec::plotRow(100);
     // Row 100 of 203 with the dashboard's base line (lh 14): xo 49, yo 40, B 185 + 240.
     for (auto _ : state) {
@@ -98,9 +103,7 @@ void BM_PlainFullPlot(benchmark::State& state) {
     Record r;
     fillPlot(r.status, kRows);
     std::vector<uint32_t> buf(752 * 445);
-    std::vector<uint32_t> colours(kBars);
-    for (int32_t j = 0; j < kBars; ++j)
-        colours[j] = 0x00FF0000u + static_cast<uint32_t>(j);
+    const std::vector<uint32_t> colours = barColours();
     for (auto _ : state) {
         for (int32_t i = 0; i < kRows; ++i)
             plainRow(buf, r.status.base() + rec::plotRow(i), 100 * i / kRows,

@@ -18,24 +18,23 @@ struct CycleTest : ::testing::Test {
     const SharedStatus& s = record.status;
     void SetUp() override { d = std::make_unique<Dashboard>(s, false, "none.bmp"); }
 
-    // Pixels of one text row of a panel, to compare what two updates drew.
-    std::vector<uint32_t> rowPixels(TextPanel& p, int32_t i) {
+    // Pixels of one text row of a panel (and a little beyond its end).
+    static std::vector<uint32_t> rowOf(Dashboard& dash, TextPanel& p, int32_t i) {
         Rect r = p.rowRect(i);
         std::vector<uint32_t> out;
         for (int32_t y = r.top; y < r.bottom; ++y)
-            for (int32_t x = r.left; x < r.right + 24; ++x) out.push_back(d->canvas().pixel(x, y));
+            for (int32_t x = r.left; x < r.right + 24; ++x)
+                out.push_back(dash.canvas().pixel(x, y));
         return out;
     }
+    std::vector<uint32_t> rowPixels(TextPanel& p, int32_t i) { return rowOf(*d, p, i); }
     // What setRow(i, text) draws on a fresh dashboard.
-    std::vector<uint32_t> expectedRow(TextPanel& (Dashboard::*panel)(), int32_t i, const char* text) {
+    std::vector<uint32_t> expectedRow(TextPanel& (Dashboard::*panel)(), int32_t i,
+                                      const char* text) {
         testing::TestRecord other;
         Dashboard ref(other.status, false, "none.bmp");
         (ref.*panel)().setRow(i, text);
-        Rect r = (ref.*panel)().rowRect(i);
-        std::vector<uint32_t> out;
-        for (int32_t y = r.top; y < r.bottom; ++y)
-            for (int32_t x = r.left; x < r.right + 24; ++x) out.push_back(ref.canvas().pixel(x, y));
-        return out;
+        return rowOf(ref, (ref.*panel)(), i);
     }
 };
 
@@ -65,11 +64,13 @@ TEST_F(CycleTest, TextsOfEveryRow) {
     s.storeDouble(rec::sampleRateHz, 10.0);
     s.markDirty(rec::driftDirty);
     EXPECT_TRUE(d->updateFromStatus());
-    for (size_t f : {rec::analysisTextDirty, rec::userInfoDirty, rec::dataInfoDirty, rec::driftDirty})
+    for (size_t f :
+         {rec::analysisTextDirty, rec::userInfoDirty, rec::dataInfoDirty, rec::driftDirty})
         EXPECT_FALSE(s.isDirty(f));
 
     using D = Dashboard;
-    EXPECT_EQ(rowPixels(d->analysisPanel(), 1), expectedRow(&D::analysisPanel, 1, "Searching for pulses"));
+    EXPECT_EQ(rowPixels(d->analysisPanel(), 1),
+              expectedRow(&D::analysisPanel, 1, "Searching for pulses"));
     EXPECT_EQ(rowPixels(d->userInfoPanel(), 1), expectedRow(&D::userInfoPanel, 1, "Name: Ada"));
     EXPECT_EQ(rowPixels(d->userInfoPanel(), 2),
               expectedRow(&D::userInfoPanel, 2, "Data units completed: 42"));
@@ -77,7 +78,8 @@ TEST_F(CycleTest, TextsOfEveryRow) {
               expectedRow(&D::userInfoPanel, 3, "Total computer time: 1 hr 02 min 05.5 sec"));
     EXPECT_EQ(rowPixels(d->dataInfoPanel(), 1),
               expectedRow(&D::dataInfoPanel, 1, "From: 13 hr 30'  0\" RA, + 18 deg 15'  0\" Dec"));
-    EXPECT_EQ(rowPixels(d->dataInfoPanel(), 2), expectedRow(&D::dataInfoPanel, 2, "Recorded on: 0.0 GMT"));
+    EXPECT_EQ(rowPixels(d->dataInfoPanel(), 2),
+              expectedRow(&D::dataInfoPanel, 2, "Recorded on: 0.0 GMT"));
     EXPECT_EQ(rowPixels(d->dataInfoPanel(), 3),
               expectedRow(&D::dataInfoPanel, 3, "Source: Arecibo Radio Observatory"));
     EXPECT_EQ(rowPixels(d->dataInfoPanel(), 4),
@@ -90,16 +92,19 @@ TEST_F(CycleTest, TextsOfEveryRow) {
         s.storeI32(rec::sourceKind, kind);
         s.markDirty(rec::dataInfoDirty);
         d->updateFromStatus();
-        EXPECT_EQ(rowPixels(d->dataInfoPanel(), 3), expectedRow(&D::dataInfoPanel, 3, "Source: Test Data"));
+        EXPECT_EQ(rowPixels(d->dataInfoPanel(), 3),
+                  expectedRow(&D::dataInfoPanel, 3, "Source: Test Data"));
     }
 }
 
 TEST_F(CycleTest, ProgressAndCpuShareOneRow) {
     s.storeFloat(rec::progressFraction, 0.5f);
     s.storeDouble(rec::cpuSeconds, 61);
-    for (auto flags : {std::vector<size_t>{rec::progressDirty}, {rec::cpuDirty},
+    for (auto flags : {std::vector<size_t>{rec::progressDirty},
+                       {rec::cpuDirty},
                        {rec::progressDirty, rec::cpuDirty}}) {
-        for (size_t f : flags) s.storeI32(f, 7);
+        for (size_t f : flags)
+            s.storeI32(f, 7);
         EXPECT_TRUE(d->updateFromStatus());
         EXPECT_FALSE(s.isDirty(rec::progressDirty));
         EXPECT_FALSE(s.isDirty(rec::cpuDirty));
@@ -142,7 +147,8 @@ TEST_F(CycleTest, GaussianRowAndGraph) {
     auto graphInk = [&] {
         int n = 0;
         for (int32_t y = graph.top; y < graph.bottom; ++y)
-            for (int32_t x = graph.left; x < graph.right; ++x) n += d->canvas().pixel(x, y) != 0;
+            for (int32_t x = graph.left; x < graph.right; ++x)
+                n += d->canvas().pixel(x, y) != 0;
         return n;
     };
     s.storeI32(rec::gaussIsBest, 1);
