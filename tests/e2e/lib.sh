@@ -6,7 +6,9 @@ E2E_XVFB_PID=""
 E2E_FAILURES=0
 
 # Makes the prefix once (without Mono and Gecko, so Wine never asks to download them)
-# and keeps one wineserver alive while the script runs.
+# and keeps one wineserver alive while the script runs. Whatever an earlier run left
+# running in the prefix (the prefix belongs to these scripts alone) ends first, so a
+# stale worker cannot hold the record or the worker's mutex.
 e2e_prefix() {
     export WINEPREFIX="$1"
     export WINEDEBUG=-all
@@ -25,6 +27,8 @@ e2e_prefix() {
             fi
         ) 9>"$WINEPREFIX.lock"
     fi
+    "$WINESERVER" -k 2>/dev/null
+    "$WINESERVER" -w 2>/dev/null
     "$WINESERVER" -p
     # Windows opens .txt files with Notepad; a fresh Wine prefix has the txtfile class but
     # no .txt extension pointing at it, so the saver's help key would find no viewer.
@@ -35,7 +39,10 @@ e2e_prefix() {
 
 # Ends every Wine process of the prefix and the X server this script started.
 e2e_cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null
+    if [ -n "${WINEPREFIX:-}" ]; then
+        "$WINESERVER" -k 2>/dev/null
+        "$WINESERVER" -w 2>/dev/null
+    fi
     if [ -n "$E2E_XVFB_PID" ]; then
         kill "$E2E_XVFB_PID" 2>/dev/null
         wait "$E2E_XVFB_PID" 2>/dev/null

@@ -2,7 +2,8 @@
 // end-to-end scripts. Prints fields as key=value lines.
 //   vandrel_share_probe                      print the fields
 //   vandrel_share_probe serve                print, then clear every flag as a saver would
-//   vandrel_share_probe wait KEY VALUE SECS  wait until integer field KEY equals VALUE
+//   vandrel_share_probe wait KEY VALUE SECS  wait for the record and for integer field KEY
+//                                            to equal VALUE
 //   vandrel_share_probe close-worker         send WM_CLOSE to the demo worker's window
 // Exit codes: 0 done, 1 bad arguments, 3 no record, 4 the wait timed out, 5 no worker window.
 #include <windows.h>
@@ -126,7 +127,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A wait also covers a worker that has not made its record yet.
+    const DWORD start = GetTickCount();
     HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "vandrel_share");
+    while (mapping == nullptr && waitField != nullptr && GetTickCount() - start < waitMs) {
+        Sleep(20);
+        mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, "vandrel_share");
+    }
     if (mapping == nullptr) {
         std::printf("record=none\n");
         return 3;
@@ -139,7 +146,6 @@ int main(int argc, char** argv) {
     SharedStatus status(view);
     int code = 0;
     if (waitField != nullptr) {
-        const DWORD start = GetTickCount();
         while (status.loadI32(waitField->offset) != waitValue) {
             if (GetTickCount() - start >= waitMs) {
                 code = 4;
