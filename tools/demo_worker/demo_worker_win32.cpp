@@ -102,7 +102,50 @@ class AttachWatch {
     bool wasAttached_ = false;
 };
 
-int run(const WorkerOptions& options, SharedStatus status) {
+// Counts the saver's serves of the user-info flag in the stress run: the worker sets it
+// again at once, so each fall from set to clear is one saver tick. Looked at far more
+// often than the saver ticks, so no tick is missed and none is counted twice.
+class ServeCounter {
+  public:
+    explicit ServeCounter(SharedStatus status) : status_(status) {}
+    // Call before each rewrite of the record.
+    void look(ULONGLONG nowMs) {
+        const bool set = status_.isDirty(rec::userInfoDirty);
+        const bool fell = wasSet_ && !set;
+        wasSet_ = set;
+        if (!fell) {
+            return;
+        }
+        if (serves_ == 0) {
+            firstMs_ = nowMs;
+        }
+        lastMs_ = nowMs;
+        ++serves_;
+    }
+    // A rate over the span from the first serve to the last one, so the time before the
+    // saver attached does not count.
+    bool write(const char* path, ULONGLONG startMs) const {
+        std::FILE* f = std::fopen(path, "w");
+        if (f == nullptr) {
+            return false;
+        }
+        const ULONGLONG span = lastMs_ - firstMs_;
+        const double perSecond =
+            serves_ > 1 && span > 0 ? (serves_ - 1) * 1000.0 / static_cast<double>(span) : 0.0;
+        std::fprintf(f, "serves=%llu\nfirstMs=%llu\nlastMs=%llu\nperSecond=%.2f\n", serves_,
+                     serves_ != 0 ? firstMs_ - startMs : 0ULL,
+                     serves_ != 0 ? lastMs_ - startMs : 0ULL, perSecond);
+        return std::fclose(f) == 0;
+    }
+
+  private:
+    SharedStatus status_;
+    bool wasSet_ = false;
+    unsigned long long serves_ = 0;
+    ULONGLONG firstMs_ = 0, lastMs_ = 0;
+};
+
+int run(const WorkerOptions& options, SharedStatus status, ServeCounter& serves) {
     GeneratorOptions generatorOptions;
     generatorOptions.seed = options.seed;
     generatorOptions.passMs = options.passSeconds * 1000;
@@ -126,6 +169,7 @@ int run(const WorkerOptions& options, SharedStatus status) {
             }
             generator.setMessage(attentionWanted(options, now - start));
             for (int i = 0; i < kStressBatch; ++i) {
+                serves.look(GetTickCount64());
                 generator.step(kStressStepMs);
                 generator.publishAll();
             }
@@ -205,7 +249,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
     HWND window = createHiddenWindow(instance);
 
-    int code = run(options, SharedStatus(view));
+    ServeCounter serves{SharedStatus(view)};
+    const ULONGLONG start = GetTickCount64();
+    int code = run(options, SharedStatus(view), serves);
+    if (options.servesFile != nullptr && !serves.write(options.servesFile, start)) {
+        std::fprintf(stderr, "vandrel-demo-worker: cannot write %s\n", options.servesFile);
+    }
 
     if (window != nullptr && IsWindow(window)) {
         DestroyWindow(window);

@@ -10,7 +10,7 @@ namespace vandrel {
 const char* const kWorkerUsage =
     "Usage: vandrel-demo-worker [-min] [--seconds N] [--stress] [--message]\n"
     "                           [--message-every S] [--message-for S] [--seed N]\n"
-    "                           [--pass-seconds S] [--passes N]\n"
+    "                           [--pass-seconds S] [--passes N] [--serves-file F]\n"
     "\n"
     "A stand-in analysis worker: creates the shared status record vandrel_share\n"
     "and publishes a synthetic data unit through it until it is closed.\n"
@@ -26,6 +26,9 @@ const char* const kWorkerUsage =
     "  --pass-seconds S   length of one analysis pass (default 20, at least 1);\n"
     "                     the plot fills in its first four fifths\n"
     "  --passes N         passes per data unit (default 24, 1 to 1000)\n"
+    "  --serves-file F    with --stress: on ending, write to F how often the\n"
+    "                     saver served the user-info flag (serves, firstMs,\n"
+    "                     lastMs, perSecond as key=value lines)\n"
     "\n"
     "Ends on Ctrl-C or WM_CLOSE to its window (class VandrelDemoWorker).\n"
     "Exit codes: 0 ended normally, 1 bad arguments, 2 another demo worker is\n"
@@ -74,6 +77,14 @@ bool parseWorkerOptions(int argc, const char* const* argv, WorkerOptions& option
                    std::strcmp(arg, "/?") == 0) {
             options.help = true;
             continue;
+        } else if (std::strcmp(arg, "--serves-file") == 0) {
+            if (value == nullptr || value[0] == '\0') {
+                std::snprintf(error, errorSize, "%s needs a file name", arg);
+                return false;
+            }
+            options.servesFile = value;
+            ++i;
+            continue;
         } else if (std::strcmp(arg, "--seconds") == 0) {
             target = &options.seconds;
         } else if (std::strcmp(arg, "--message-every") == 0) {
@@ -102,6 +113,10 @@ bool parseWorkerOptions(int argc, const char* const* argv, WorkerOptions& option
             return false;
         }
         ++i;
+    }
+    if (options.servesFile != nullptr && !options.stress) {
+        std::snprintf(error, errorSize, "--serves-file needs --stress");
+        return false;
     }
     return true;
 }

@@ -18,6 +18,9 @@ struct WorkerOptions {
     uint32_t seed = 1;
     // One analysis pass (the plot fills in its first four fifths) and passes per data unit.
     uint32_t passSeconds = 20, passes = 24;
+    // With stress: the file that gets, when the worker ends, how often the saver served
+    // the user-info flag and over which span, which measures the saver's tick rate.
+    const char* servesFile = nullptr;
     bool help = false;
 };
 
