@@ -116,6 +116,16 @@ lit_box() {
     echo "${box//+/}"
 }
 
+# The value of KEY in the key=value lines TEXT (what the record probe prints).
+# Usage: field KEY TEXT
+field() { sed -n "s/^$1=//p" <<<"$2"; }
+
+# Runs the record probe ($probe_exe) without Wine's carriage returns; returns its code.
+probe() {
+    "$WINE" "$probe_exe" "$@" | tr -d '\r'
+    return "${PIPESTATUS[0]}"
+}
+
 # check DESCRIPTION COMMAND [ARGS...], or check DESCRIPTION 'SHELL CONDITION' (evaluated).
 check() {
     local what="$1" ok
