@@ -23,9 +23,10 @@ constexpr char kWindowClass[] = "VandrelDemoWorker";
 // Page-granular and above the record's 127148 bytes.
 constexpr DWORD kShareBytes = 128 * 1024;
 constexpr DWORD kStepMs = 100;
-// In the stress run: virtual time per rewrite, and rewrites between looks at the queue.
+// In the stress run: virtual time per full rewrite, and how long the flags are set again
+// and again after each one (a full rewrite computes every row, which takes milliseconds).
 constexpr uint32_t kStressStepMs = 100;
-constexpr int kStressBatch = 64;
+constexpr uint64_t kStressFlagUs = 5000;
 
 static_assert(kShareBytes >= rec::recordSize);
 
@@ -103,49 +104,102 @@ class AttachWatch {
 };
 
 // Counts the saver's serves of the user-info flag in the stress run: the worker sets it
-// again at once, so each fall from set to clear is one saver tick. Looked at far more
-// often than the saver ticks, so no tick is missed and none is counted twice.
+// again at once, so each fall from set to clear is one saver tick. A worker kept off the
+// processor misses ticks (the flag stays clear until it runs again), so the rate is taken
+// over the watched time alone: spans between two looks close enough together that no
+// tick could fall in them unseen.
 class ServeCounter {
   public:
     explicit ServeCounter(SharedStatus status) : status_(status) {}
-    // Call before each rewrite of the record.
-    void look(ULONGLONG nowMs) {
+    // Call between any two writes of the flag.
+    void look(uint64_t nowUs) {
         const bool set = status_.isDirty(rec::userInfoDirty);
         const bool fell = wasSet_ && !set;
         wasSet_ = set;
+        ++looks_;
+        // Counted from the first serve on, so the time before the saver attached is out.
+        if (serves_ != 0 && nowUs - lastLookUs_ <= kWatchedGapUs) {
+            watchedUs_ += nowUs - lastLookUs_;
+            watchedServes_ += fell ? 1 : 0;
+        }
+        lastLookUs_ = nowUs;
         if (!fell) {
             return;
         }
         if (serves_ == 0) {
-            firstMs_ = nowMs;
+            firstUs_ = nowUs;
         }
-        lastMs_ = nowMs;
+        lastUs_ = nowUs;
         ++serves_;
     }
-    // A rate over the span from the first serve to the last one, so the time before the
-    // saver attached does not count.
-    bool write(const char* path, ULONGLONG startMs) const {
+    void rewrote() { ++rewrites_; }
+    // Times are in milliseconds from startUs.
+    bool write(const char* path, uint64_t startUs) const {
         std::FILE* f = std::fopen(path, "w");
         if (f == nullptr) {
             return false;
         }
-        const ULONGLONG span = lastMs_ - firstMs_;
         const double perSecond =
-            serves_ > 1 && span > 0 ? (serves_ - 1) * 1000.0 / static_cast<double>(span) : 0.0;
-        std::fprintf(f, "serves=%llu\nfirstMs=%llu\nlastMs=%llu\nperSecond=%.2f\n", serves_,
-                     serves_ != 0 ? firstMs_ - startMs : 0ULL,
-                     serves_ != 0 ? lastMs_ - startMs : 0ULL, perSecond);
+            watchedUs_ > 0 ? watchedServes_ * 1e6 / static_cast<double>(watchedUs_) : 0.0;
+        std::fprintf(f, "rewrites=%llu\nflagRounds=%llu\nserves=%llu\n", rewrites_, looks_,
+                     serves_);
+        const auto ms = [startUs](uint64_t us) {
+            return static_cast<unsigned long long>(us > startUs ? (us - startUs) / 1000 : 0);
+        };
+        std::fprintf(f, "firstMs=%llu\nlastMs=%llu\n", serves_ != 0 ? ms(firstUs_) : 0ULL,
+                     serves_ != 0 ? ms(lastUs_) : 0ULL);
+        std::fprintf(f, "watchedMs=%llu\nperSecond=%.2f\n",
+                     static_cast<unsigned long long>(watchedUs_ / 1000), perSecond);
         return std::fclose(f) == 0;
     }
 
   private:
+    // Longer than a full rewrite, well under the saver's 33 ms tick: a watched span holds
+    // at most one serve.
+    static constexpr uint64_t kWatchedGapUs = 10000;
     SharedStatus status_;
     bool wasSet_ = false;
-    unsigned long long serves_ = 0;
-    ULONGLONG firstMs_ = 0, lastMs_ = 0;
+    unsigned long long rewrites_ = 0, looks_ = 0, serves_ = 0, watchedServes_ = 0;
+    uint64_t firstUs_ = 0, lastUs_ = 0, lastLookUs_ = 0, watchedUs_ = 0;
 };
 
-int run(const WorkerOptions& options, SharedStatus status, ServeCounter& serves) {
+// Sets every flag the saver serves, the rows published so far included.
+void markEveryFlag(SharedStatus status, int32_t rows) {
+    static constexpr size_t flags[] = {
+        rec::userInfoDirty, rec::dataInfoDirty, rec::analysisTextDirty, rec::progressDirty,
+        rec::cpuDirty,      rec::barDirty,      rec::driftDirty,        rec::auxDirtyA,
+        rec::auxDirtyB,     rec::gaussianDirty, rec::messageDirty,      rec::plotAxesDirty,
+    };
+    for (size_t flag : flags) {
+        status.markDirty(flag);
+    }
+    for (int32_t row = 0; row < rows; ++row) {
+        status.markDirty(rec::plotRowDirty(row));
+    }
+}
+
+// Microseconds on the performance counter: the tick count can be many milliseconds
+// coarse, too coarse to time the gaps between looks.
+class MicroClock {
+  public:
+    MicroClock() {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        frequency_ = static_cast<uint64_t>(f.QuadPart);
+    }
+    uint64_t nowUs() const {
+        LARGE_INTEGER c;
+        QueryPerformanceCounter(&c);
+        const uint64_t n = static_cast<uint64_t>(c.QuadPart);
+        return n / frequency_ * 1000000 + n % frequency_ * 1000000 / frequency_;
+    }
+
+  private:
+    uint64_t frequency_ = 1;
+};
+
+int run(const WorkerOptions& options, SharedStatus status, ServeCounter& serves,
+        const MicroClock& clock) {
     GeneratorOptions generatorOptions;
     generatorOptions.seed = options.seed;
     generatorOptions.passMs = options.passSeconds * 1000;
@@ -168,11 +222,17 @@ int run(const WorkerOptions& options, SharedStatus status, ServeCounter& serves)
                 return kExitOk;
             }
             generator.setMessage(attentionWanted(options, now - start));
-            for (int i = 0; i < kStressBatch; ++i) {
-                serves.look(GetTickCount64());
-                generator.step(kStressStepMs);
-                generator.publishAll();
-            }
+            serves.look(clock.nowUs());
+            generator.step(kStressStepMs);
+            generator.publishAll();
+            serves.rewrote();
+            const uint64_t until = clock.nowUs() + kStressFlagUs;
+            uint64_t t;
+            do {
+                t = clock.nowUs();
+                serves.look(t);
+                markEveryFlag(status, generator.rowsPublished());
+            } while (t < until);
             continue;
         }
         const ULONGLONG due = last + kStepMs;
@@ -250,8 +310,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     HWND window = createHiddenWindow(instance);
 
     ServeCounter serves{SharedStatus(view)};
-    const ULONGLONG start = GetTickCount64();
-    int code = run(options, SharedStatus(view), serves);
+    const MicroClock clock;
+    const uint64_t start = clock.nowUs();
+    int code = run(options, SharedStatus(view), serves, clock);
     if (options.servesFile != nullptr && !serves.write(options.servesFile, start)) {
         std::fprintf(stderr, "vandrel-demo-worker: cannot write %s\n", options.servesFile);
     }

@@ -28,7 +28,7 @@ const char* const kWorkerUsage =
     "  --passes N         passes per data unit (default 24, 1 to 1000)\n"
     "  --serves-file F    with --stress: on ending, write to F how often the\n"
     "                     saver served the user-info flag (serves, firstMs,\n"
-    "                     lastMs, perSecond as key=value lines)\n"
+    "                     lastMs, watchedMs, perSecond as key=value lines)\n"
     "\n"
     "Ends on Ctrl-C or WM_CLOSE to its window (class VandrelDemoWorker).\n"
     "Exit codes: 0 ended normally, 1 bad arguments, 2 another demo worker is\n"
