@@ -45,7 +45,10 @@ canvas_diff() {
     compare -metric AE "$out/diff_a.png" "$out/diff_b.png" null: 2>&1
 }
 # Deterministic bytes 0..255 from a seed: garbage that a failure can be replayed with.
-garbage() { LC_ALL=C awk -v n="$1" -v s="$2" 'BEGIN { srand(s); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }'; }
+garbage() {
+    LC_ALL=C awk -v n="$1" -v s="$2" \
+        'BEGIN { srand(s); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }'
+}
 # User plus system CPU time of a process, in clock ticks.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
@@ -126,7 +129,7 @@ echo "   ($((SECONDS - t0)) s)"
 echo "# 2. the worker rewrites the record at full speed for 60 s"
 t0=$SECONDS
 rm -f "$out/serves.txt"
-# 63 s: the saver is attached about 2 s after the worker starts.
+# 63 s: the saver attaches within a few seconds of the worker's start.
 start_worker --stress --seconds 63 --serves-file "$(winpath "$out/serves.txt")"
 start_saver "$out"
 probe wait saverAttached 1 15 >/dev/null
@@ -171,7 +174,8 @@ garbage 4000 11 >"$out/random/header.bmp"
 head -c 700 "$header" >"$out/truncated/header.bmp"
 # The real file claiming 100000 x 100000 pixels.
 cp "$header" "$out/huge/header.bmp"
-printf '\xa0\x86\x01\x00\xa0\x86\x01\x00' | dd of="$out/huge/header.bmp" bs=1 seek=18 conv=notrunc status=none
+printf '\xa0\x86\x01\x00\xa0\x86\x01\x00' |
+    dd of="$out/huge/header.bmp" bs=1 seek=18 conv=notrunc status=none
 ini="$WINEPREFIX/drive_c/windows/vandrel.ini"
 long_value() { head -c "$1" /dev/zero | tr '\0' "$2"; }
 # The saver runs from the bitmap's directory, so header.bmp is found even when the
@@ -185,10 +189,13 @@ for case in "random binary" "truncated long-lines" "huge no-section"; do
             {
                 long_value 70000 x
                 printf '\r\n[%s]\r\n' "$(long_value 3000 b)"
-                printf '[boot]\r\nBlank=%s\r\nMinutes=%s\r\n' "$(long_value 5000 9)" "$(long_value 5000 9)"
+                # Never blanks: the delay is beyond what a tick difference can tell.
+                printf '[boot]\r\nBlank=%s\r\nMinutes=%s\r\n' \
+                    "$(long_value 5000 9)" "$(long_value 5000 9)"
                 printf 'ClientDir=%s\r\n%s=1\r\n' "$(winpath "$out/$bmp")" "$(long_value 20000 k)"
             } >"$ini"
             ;;
+        # Keys outside [boot] do not count; read, they would blank the screen at once.
         no-section) printf 'Blank=1\r\nMinutes=0\r\nClientDir=%s\r\n' "$client_win" >"$ini" ;;
     esac
     start_saver "$out/$bmp"
@@ -205,7 +212,8 @@ probe close-worker
 wait_exit 10 "$worker_pid"
 
 # No record: a garbage ClientPath must start nothing. The first 259 characters of the long
-# one name a real program, which a path cut to fit would start.
+# one ("Z:" and 257 of the Unix path) name a real program, which a path cut to fit would
+# start; the name is "vandrel-canary", padded, and ".exe" (18 characters and the padding).
 canary_dir="$out/canary"
 while [ $((${#canary_dir} + 150)) -lt 257 ]; do
     canary_dir="$canary_dir/$(long_value 100 d)"
@@ -219,7 +227,13 @@ before=$(programs)
 for kind in long binary; do
     case "$kind" in
         long) write_ini 0 0 "$canary_win$(long_value $((5000 - ${#canary_win})) x)" "$client_win" ;;
-        binary) { printf '[boot]\r\nClientPath='; garbage 250 13 | tr -d '\r\n\0'; printf '\r\n'; } >"$ini" ;;
+        binary)
+            {
+                printf '[boot]\r\nClientPath='
+                garbage 250 13 | tr -d '\r\n\0'
+                printf '\r\n'
+            } >"$ini"
+            ;;
     esac
     start_saver "$out"
     wait_exit 15 "$scr_pid"
