@@ -58,7 +58,6 @@ cp resources/header.bmp resources/windows_help.txt "$client/"
 write_ini 0 5 "$(winpath "$client/vandrel-demo-worker.exe")" "$(winpath "$client")"
 echo "   vandrel.ini: ClientPath=$(winpath "$client/vandrel-demo-worker.exe")"
 
-probe() { "$WINE" "$probe_exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 echo "== 1. Vandrel.scr /s: no worker yet, so it starts the demo worker and ends"
 "$WINE" "$scr" /s && echo "   the saver ended (exit code 0)"

@@ -14,8 +14,6 @@ e2e_prefix "${VANDREL_E2E_PREFIX:?}"
 e2e_xvfb 640x480 || exit 1
 start=$SECONDS
 
-field() { sed -n "s/^$1=//p" <<<"$2"; }
-probe() { "$WINE" "$probe_exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 "$WINE" "$worker" --seconds 4 >/dev/null 2>&1 &
 worker_pid=$!

@@ -27,8 +27,6 @@ cp "$here/../../resources/header.bmp" "$here/../../resources/windows_help.txt" "
 worker_win=$(winpath "$worker")
 client_win=$(winpath "$out/client")
 
-field() { sed -n "s/^$1=//p" <<<"$2"; }
-probe() { "$WINE" "$probe_exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 # The dashboard's canvas on this screen, and rectangles of it in screen coordinates.
 cx=24 cy=77
 purple() { [ "$(pixel "$1" $((cx + $2)) $((cy + $3)))" = "153 102 255" ]; }
