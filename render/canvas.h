@@ -28,7 +28,7 @@ struct Surface;  // platform pixel buffer and text state: canvas_surface_<platfo
 // The rasteriser is shared by all platforms; only the buffer's home and text differ.
 // A canvas whose buffer could not be made has width and height 0 and draws nothing.
 class Canvas {
-public:
+  public:
     Canvas(int32_t width, int32_t height);
     ~Canvas();
     Canvas(const Canvas&) = delete;
@@ -75,7 +75,7 @@ public:
     Color textColor() const { return textColor_; }
     Color backgroundColor() const { return backgroundColor_; }
 
-private:
+  private:
     void fillSpan(int32_t y, int32_t x0, int32_t x1, uint32_t pixel);
 
     int32_t width_ = 0;
@@ -90,7 +90,7 @@ private:
 // A rectangle of a canvas with its own origin and background colour. Coordinates are
 // relative to bounds' top-left corner and are not clipped to the panel (the canvas clips).
 class Panel {
-public:
+  public:
     Panel(Canvas& canvas, Rect bounds, Color background)
         : canvas(&canvas),
           bounds(bounds),

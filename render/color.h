@@ -22,8 +22,8 @@ constexpr uint32_t toPlatformColor(Color c) {
 
 // A canvas pixel: 0x00RRGGBB, the memory layout of a 32-bit DIB section.
 constexpr uint32_t toPixel(Color c) {
-    return (static_cast<uint32_t>(c.red) & 0xFF) << 16 | (static_cast<uint32_t>(c.green) & 0xFF) << 8 |
-           (static_cast<uint32_t>(c.blue) & 0xFF);
+    return (static_cast<uint32_t>(c.red) & 0xFF) << 16 |
+           (static_cast<uint32_t>(c.green) & 0xFF) << 8 | (static_cast<uint32_t>(c.blue) & 0xFF);
 }
 
 constexpr Color pixelColor(uint32_t p) {

@@ -8,7 +8,7 @@ struct FontHandle;  // platform font: an HFONT on Windows, a FreeType face on Li
 // One "Arial" font asked for by character-cell height, as CreateFontA does with a
 // positive height. Fonts are made once when the dashboard is built.
 class Font {
-public:
+  public:
     Font(int32_t height, int32_t weight);
     ~Font();
     Font(const Font&) = delete;
@@ -18,7 +18,7 @@ public:
     int32_t height() const { return height_; }
     int32_t weight() const { return weight_; }
 
-private:
+  private:
     int32_t height_;
     int32_t weight_;
     FontHandle* handle_;

@@ -8,7 +8,8 @@ namespace vandrel {
 
 bool truncateToInt(double value, int32_t& out) {
     // The open interval (-2^31 - 1, 2^31) is exactly what truncates into int32.
-    if (!(value > -2147483649.0 && value < 2147483648.0)) return false;
+    if (!(value > -2147483649.0 && value < 2147483648.0))
+        return false;
     out = static_cast<int32_t>(value);
     return true;
 }
@@ -16,7 +17,8 @@ bool truncateToInt(double value, int32_t& out) {
 namespace {
 // Splits a real into whole units, minutes and seconds, each truncated toward zero.
 bool sexagesimal(double x, int32_t& whole, int32_t& minutes, int32_t& seconds) {
-    if (!truncateToInt(x, whole)) return false;
+    if (!truncateToInt(x, whole))
+        return false;
     double f = (x - whole) * 60;
     minutes = static_cast<int32_t>(f);  // |f| < 60
     seconds = static_cast<int32_t>((f - minutes) * 60);
@@ -60,9 +62,12 @@ const char* durationText(double x) {
 
 int64_t julianToUnixSeconds(double j) {
     double s = (j - 2440587.5) * 86400;
-    if (std::isnan(s)) return INT64_MIN;
-    if (s >= 9223372036854775807.0) return INT64_MAX;
-    if (s <= -9223372036854775808.0) return INT64_MIN;
+    if (std::isnan(s))
+        return INT64_MIN;
+    if (s >= 9223372036854775807.0)
+        return INT64_MAX;
+    if (s <= -9223372036854775808.0)
+        return INT64_MIN;
     return static_cast<int64_t>(s);
 }
 
@@ -73,7 +78,8 @@ double unixSecondsToJulian(int64_t s) {
 
 void stripTrailingNewline(char* text) {
     size_t n = std::strlen(text);
-    if (n > 0 && text[n - 1] == '\n') text[n - 1] = '\0';
+    if (n > 0 && text[n - 1] == '\n')
+        text[n - 1] = '\0';
 }
 
 namespace {
@@ -113,7 +119,8 @@ const char* recordingDateText(double j) {
     static const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     int64_t weekday = days % 7;
-    if (weekday < 0) weekday += 7;
+    if (weekday < 0)
+        weekday += 7;
     std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %04d\n", dayNames[weekday],
                   monthNames[month - 1], day, static_cast<int>(secs / 3600),
                   static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60),
@@ -124,7 +131,8 @@ const char* recordingDateText(double j) {
 
 double frequencyResolution(int32_t fftLength, double sampleRateHz) {
     // A zero length is a broken record; show no resolution rather than infinity.
-    if (fftLength == 0) return 0.0;
+    if (fftLength == 0)
+        return 0.0;
     return sampleRateHz / fftLength;
 }
 

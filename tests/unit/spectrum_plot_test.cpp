@@ -32,7 +32,8 @@ struct PlotTest : ::testing::Test {
         s.storeI32(rec::plotRowLength, length);
     }
     void row(int32_t i, std::initializer_list<std::pair<int, int>> bars) {
-        for (auto [j, h] : bars) record.status.base()[rec::plotRow(i) + j] = static_cast<uint8_t>(h);
+        for (auto [j, h] : bars)
+            record.status.base()[rec::plotRow(i) + j] = static_cast<uint8_t>(h);
         record.status.markDirty(rec::plotRowDirty(i));
     }
     Color at(int32_t x, int32_t y) const { return pixelColor(d->canvas().pixel(x, top + y)); }
@@ -117,7 +118,8 @@ TEST_F(PlotTest, BarColoursAndOutline) {
     params(0, 0, 0, 100, 1, 10);
     row(0, {{0, 5}, {1, 9}, {2, 3}, {3, 3}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}});
     d->updateFromStatus();
-    for (int32_t y = baseline - 8; y <= baseline - 3; ++y) EXPECT_EQ(at(62, y), colorBlack) << y;
+    for (int32_t y = baseline - 8; y <= baseline - 3; ++y)
+        EXPECT_EQ(at(62, y), colorBlack) << y;
     EXPECT_EQ(at(62, baseline - 2), at(62, baseline));  // the bar itself
     EXPECT_EQ(at(63, baseline - 3), colorBlack);
     EXPECT_EQ(at(63, baseline - 4), colorBlack);  // cleared by the axes flag, not the outline
@@ -129,7 +131,8 @@ TEST_F(PlotTest, BarColoursAndOutline) {
     params(0, 0, 1, 100, 1, 3);
     row(0, {{0, 2}, {1, 6}, {2, 1}});
     d->updateFromStatus();
-    for (int32_t y = baseline - 5; y <= baseline - 2; ++y) EXPECT_EQ(at(60, y), colorBlack) << y;
+    for (int32_t y = baseline - 5; y <= baseline - 2; ++y)
+        EXPECT_EQ(at(60, y), colorBlack) << y;
     EXPECT_EQ(at(62, baseline - 1), colorBlack);
     EXPECT_NE(at(62, baseline), colorBlack);
 }
@@ -187,7 +190,7 @@ TEST_F(PlotTest, HostileParametersStayInThePanel) {
         int32_t dx, dy, mirrored, maxHeight, rows, length;
     };
     const Case cases[] = {
-        {100, 0, 0, 60, 5, 600},                       // no depth: the labels divide by it
+        {100, 0, 0, 60, 5, 600},                         // no depth: the labels divide by it
         {2147483647, -2147483647, 1, 0, 1000000, 5000},  // everything out of range
         {-2147483647 - 1, 2147483647, 0, -5, 203, 600},
         {0, 0, 0, 2147483647, -7, 600},
@@ -196,7 +199,8 @@ TEST_F(PlotTest, HostileParametersStayInThePanel) {
     for (const Case& c : cases) {
         params(c.dx, c.dy, c.mirrored, c.maxHeight, c.rows, c.length);
         record.status.markDirty(rec::plotAxesDirty);
-        for (int32_t i = 0; i < rec::plotRowCapacity; ++i) record.status.markDirty(rec::plotRowDirty(i));
+        for (int32_t i = 0; i < rec::plotRowCapacity; ++i)
+            record.status.markDirty(rec::plotRowDirty(i));
         d->updateFromStatus();
         EXPECT_LE(d->plotRowCount, rec::plotRowCapacity);
         EXPECT_LE(d->plotRowLength, 600);
@@ -204,7 +208,8 @@ TEST_F(PlotTest, HostileParametersStayInThePanel) {
     EXPECT_EQ(record.status.loadI32(rec::saverAttached), 1);
     // Bars and outlines never leave the panel; only the axes' lines and labels may.
     params(3000, 3000, 0, 255, 203, 600);
-    for (int32_t i = 0; i < rec::plotRowCapacity; ++i) record.status.markDirty(rec::plotRowDirty(i));
+    for (int32_t i = 0; i < rec::plotRowCapacity; ++i)
+        record.status.markDirty(rec::plotRowDirty(i));
     before = snapshot(d->canvas());
     d->updateFromStatus();
     EXPECT_EQ(changedOutside(before, d->canvas(), panel), 0);
@@ -229,7 +234,8 @@ TEST_F(PlotTest, LabelsUseDurationAndRate) {
     const int32_t y = top + d->plotPanel().height - 16;
     ref.drawText(520, y, "8.000");
     for (int32_t x = 520; x < 520 + w; ++x)
-        for (int32_t yy = y; yy < y + 14; ++yy) ASSERT_EQ(c.pixel(x, yy), ref.pixel(x, yy));
+        for (int32_t yy = y; yy < y + 14; ++yy)
+            ASSERT_EQ(c.pixel(x, yy), ref.pixel(x, yy));
     // Duration end label right-aligned at x = 48, at y = B - DY.
     const int32_t we = c.textExtent("125.0").width;
     ref.drawText(48 - we, top + baseline - 80, "125.0");

@@ -51,7 +51,7 @@ TEST_F(WidgetCanvas, TextPanelRowsTitlesAndPairs) {
     panel.setRowPair(10, "Overall", right);
     Ink ink = inkIn(canvas, 200, 413, 148, 162);
     EXPECT_GE(ink.left, 375 - w);
-    EXPECT_LE(ink.right, 376);  // a glyph may overhang its cell by a pixel
+    EXPECT_LE(ink.right, 376);      // a glyph may overhang its cell by a pixel
     EXPECT_GT(ink.right, 375 - 4);  // the last glyph reaches the end of its cell
 
     // A title's right end lies 12 pixels right of the middle: x = 206 - w + 12.
