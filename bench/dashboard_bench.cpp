@@ -33,15 +33,18 @@ void flagRows(const SharedStatus& s, int32_t rows) {
 }
 
 // The baseline for a row: the same bar pixels and outline pixels, stored in the same order
-// into a plain buffer, with one colour per bar taken from a table.
+// into a plain buffer, with one colour per bar taken from a table. Like the dashboard it
+// stops at the plot panel's top (y 240 with lh 14), so both store the same pixels.
 void plainRow(std::vector<uint32_t>& buf, const uint8_t* heights, int32_t xo, int32_t yo,
               int32_t baseline, const uint32_t* colours) {
+    constexpr int32_t top = 240;
     for (int32_t j = 0; j < kBars; ++j) {
         int32_t h = heights[j];
         int32_t x = 60 + xo + j;
-        for (int32_t k = yo; k < yo + h; ++k)
+        for (int32_t k = yo; k < yo + h && baseline - k >= top; ++k)
             buf[static_cast<size_t>(baseline - k) * 752 + x] = colours[j];
-        buf[static_cast<size_t>(baseline - yo - h) * 752 + x] = 0;
+        if (baseline - yo - h >= top)
+            buf[static_cast<size_t>(baseline - yo - h) * 752 + x] = 0;
     }
 }
 
