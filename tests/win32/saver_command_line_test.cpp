@@ -14,27 +14,6 @@ namespace {
 
 constexpr DWORD kRejected = 0xFFFFFFFFu;
 
-// A parent window standing in for the desktop's preview area.
-class PreviewParent {
-  public:
-    PreviewParent(int width, int height) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-        windowClass.lpszClassName = "VandrelTestParent";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "VandrelTestParent", "parent",
-                                 WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
-    ~PreviewParent() { DestroyWindow(window); }
-    std::string handleText() const {
-        return std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
-    }
-    HWND window;
-};
-
 }  // namespace
 
 TEST(SaverCommandLine, RejectedSwitchesExitWithMinusOne) {

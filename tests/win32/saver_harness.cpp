@@ -240,6 +240,22 @@ void pumpFor(DWORD ms) {
     } while (GetTickCount() - start < ms);
 }
 
+PreviewParent::PreviewParent(int width, int height) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    windowClass.lpszClassName = "VandrelTestPreviewArea";
+    RegisterClassA(&windowClass);
+    window = CreateWindowExA(WS_EX_TOPMOST, "VandrelTestPreviewArea", "area",
+                             WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+std::string PreviewParent::handleText() const {
+    return std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
+}
+
 std::string captureScreen(int x, int y, int width, int height) {
     std::string pixels(static_cast<size_t>(width) * height * 4, '\0');
     HDC screen = GetDC(nullptr);

@@ -80,6 +80,18 @@ class TestShare {
     void* view_ = nullptr;
 };
 
+// A topmost window standing in for the desktop's preview area.
+class PreviewParent {
+  public:
+    PreviewParent(int width, int height);
+    ~PreviewParent() { DestroyWindow(window); }
+    PreviewParent(const PreviewParent&) = delete;
+    PreviewParent& operator=(const PreviewParent&) = delete;
+    // The window's handle in decimal, as the desktop writes it after "/p".
+    std::string handleText() const;
+    HWND window;
+};
+
 // Lets the test's own windows handle their messages for ms milliseconds.
 void pumpFor(DWORD ms);
 

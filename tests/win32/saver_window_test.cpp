@@ -40,27 +40,6 @@ class RunningSaver {
     TestShare& share_;
 };
 
-class PreviewParent {
-  public:
-    PreviewParent(int width, int height) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-        windowClass.lpszClassName = "VandrelTestPreviewArea";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(WS_EX_TOPMOST, "VandrelTestPreviewArea", "area",
-                                 WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    }
-    ~PreviewParent() { DestroyWindow(window); }
-    std::string switchText() const {
-        return "/p " +
-               std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
-    }
-    HWND window;
-};
-
 // Counts pixels of the rectangle that are not black.
 int litPixels(const std::string& pixels, int width, int x0, int y0, int x1, int y1) {
     int lit = 0;
@@ -200,7 +179,7 @@ TEST_F(SaverWindowTest, PreviewWidthsChooseTheDisplayMode) {
         for (Case c : {Case{639, false}, Case{640, true}, Case{799, true}}) {
             PreviewParent parent(c.width, 200);
             Process process;
-            ASSERT_TRUE(startScr(process, parent.switchText()));
+            ASSERT_TRUE(startScr(process, "/p " + parent.handleText()));
             HWND preview =
                 findProcessWindow(process.id(), "WindowsScreenSaverClass", 10000, parent.window);
             ASSERT_NE(preview, nullptr);
@@ -228,14 +207,14 @@ TEST_F(SaverWindowTest, PreviewWidthsChooseTheDisplayMode) {
     {
         PreviewParent parent(640, 200);
         Process process;
-        ASSERT_TRUE(startScr(process, parent.switchText()));
+        ASSERT_TRUE(startScr(process, "/p " + parent.handleText()));
         EXPECT_EQ(process.wait(1000), Process::kStillRunning);
         EXPECT_FALSE(fileExists(record));
     }
     {
         PreviewParent parent(800, 200);
         Process process;
-        ASSERT_TRUE(startScr(process, parent.switchText()));
+        ASSERT_TRUE(startScr(process, "/p " + parent.handleText()));
         EXPECT_EQ(process.wait(10000), 0u);
         for (int i = 0; i < 200 && !fileExists(record); ++i) {
             Sleep(20);
