@@ -22,13 +22,7 @@ struct FontHandle {
     HFONT font;
 };
 
-Surface* createSurface(int32_t width, int32_t height, uint32_t** pixels) {
-    *pixels = nullptr;
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return nullptr;
+HBITMAP createTopDownDib(HDC dc, int32_t width, int32_t height, uint32_t** bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -36,8 +30,21 @@ Surface* createSurface(int32_t width, int32_t height, uint32_t** pixels) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    void* memory = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+    *bits = static_cast<uint32_t*>(memory);
+    return bitmap;
+}
+
+Surface* createSurface(int32_t width, int32_t height, uint32_t** pixels) {
+    *pixels = nullptr;
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc)
+        return nullptr;
+    uint32_t* bits = nullptr;
+    HBITMAP bitmap = createTopDownDib(dc, width, height, &bits);
     Surface* surface =
         bitmap && bits ? new (std::nothrow) Surface{dc, bitmap, nullptr, width, height} : nullptr;
     if (!surface) {
@@ -48,7 +55,7 @@ Surface* createSurface(int32_t width, int32_t height, uint32_t** pixels) {
     }
     surface->previousBitmap = SelectObject(dc, bitmap);
     // A fresh DIB section is zero-filled already.
-    *pixels = static_cast<uint32_t*>(bits);
+    *pixels = bits;
     return surface;
 }
 

@@ -9,4 +9,8 @@ namespace vandrel {
 // to a window with BitBlt. Null for a canvas whose buffer could not be made.
 HDC deviceContext(const Canvas& canvas);
 
+// A 32-bit top-down DIB section, the canvas's pixel layout; *bits receives its pixels.
+// Null when it cannot be made.
+HBITMAP createTopDownDib(HDC dc, int32_t width, int32_t height, uint32_t** bits);
+
 }  // namespace vandrel

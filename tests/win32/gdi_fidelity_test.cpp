@@ -24,16 +24,7 @@ class GdiTarget {
   public:
     GdiTarget(int32_t width, int32_t height) : width_(width), height_(height) {
         dc_ = CreateCompatibleDC(nullptr);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint32_t*>(bits);
+        bitmap_ = createTopDownDib(dc_, width, height, &bits_);
         oldBitmap_ = SelectObject(dc_, bitmap_);
         whitePen_ = CreatePen(PS_SOLID, 1, toPlatformColor(colorWhite));
         greyPen_ = CreatePen(PS_SOLID, 1, toPlatformColor(colorGrey));

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "render/canvas_win32.h"
+
 namespace saver_test {
 
 std::string testDirectory() {
@@ -260,15 +262,8 @@ std::string captureScreen(int x, int y, int width, int height) {
     std::string pixels(static_cast<size_t>(width) * height * 4, '\0');
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    uint32_t* bits = nullptr;
+    HBITMAP bitmap = vandrel::createTopDownDib(memory, width, height, &bits);
     if (bitmap != nullptr) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY);
