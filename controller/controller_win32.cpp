@@ -30,6 +30,7 @@ struct Controller {
     HANDLE mappingHandle = nullptr;
     void* view = nullptr;
     Dashboard* dashboard = nullptr;  // lives until the process ends
+    Placement placement;
 };
 Controller controller;
 
@@ -95,19 +96,49 @@ void detachFromWorker() {
     controller.view = nullptr;
 }
 
-void blitCanvas(HWND window) {
+// The primary monitor in client coordinates: the whole client area for a preview child,
+// else wherever the screen's origin lies in the window that spans every monitor.
+Rect primaryInClient(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    if ((GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) {
+        return {0, 0, client.right, client.bottom};
+    }
+    POINT origin{0, 0};
+    MapWindowPoints(nullptr, window, &origin, 1);
+    return {origin.x, origin.y, origin.x + GetSystemMetrics(SM_CXSCREEN),
+            origin.y + GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// Copies a canvas, or a part of it, at the placement's scale: each canvas pixel becomes
+// an s x s block. Nothing lands outside the primary monitor.
+void copyScaled(HDC dc, const Canvas& canvas, Rect part, CursorPoint origin) {
+    HDC source = deviceContext(canvas);
+    const Placement& p = controller.placement;
+    if (source == nullptr || isEmpty(part)) {
+        return;
+    }
+    const int32_t s = p.scale;
+    const int32_t w = part.right - part.left, h = part.bottom - part.top;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, p.primary.left, p.primary.top, p.primary.right, p.primary.bottom);
+    if (s == 1) {
+        BitBlt(dc, origin.x + part.left, origin.y + part.top, w, h, source, part.left, part.top,
+               SRCCOPY);
+    } else {
+        SetStretchBltMode(dc, COLORONCOLOR);  // replication, no smoothing
+        StretchBlt(dc, origin.x + part.left * s, origin.y + part.top * s, w * s, h * s, source,
+                   part.left, part.top, w, h, SRCCOPY);
+    }
+    RestoreDC(dc, saved);
+}
+
+void blitCanvas(HWND window, Rect part) {
     if (controller.dashboard == nullptr) {
         return;
     }
-    HDC source = deviceContext(controller.dashboard->canvas());
-    if (source == nullptr) {
-        return;
-    }
-    RECT client;
-    GetClientRect(window, &client);
-    CursorPoint origin = canvasOrigin(client.right, client.bottom);
     HDC dc = GetDC(window);
-    BitBlt(dc, origin.x, origin.y, kCanvasWidth, kCanvasHeight, source, 0, 0, SRCCOPY);
+    copyScaled(dc, controller.dashboard->canvas(), part, controller.placement.canvasOrigin);
     ReleaseDC(window, dc);
 }
 
@@ -117,20 +148,22 @@ void blitBanner(HWND window, int32_t x) {
     if (banner == nullptr) {
         return;
     }
-    HDC source = deviceContext(*banner);
-    if (source == nullptr) {
-        return;
-    }
+    const Placement& p = controller.placement;
     HDC dc = GetDC(window);
-    BitBlt(dc, x, 10, banner->width(), banner->height(), source, 0, 0, SRCCOPY);
+    copyScaled(dc, *banner, {0, 0, banner->width(), banner->height()},
+               {p.primary.left + x, p.primary.top + 10 * p.scale});
     ReleaseDC(window, dc);
+}
+
+void fillBlack(HDC dc, HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
 void fillBlack(HWND window) {
     HDC dc = GetDC(window);
-    RECT client;
-    GetClientRect(window, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    fillBlack(dc, window);
     ReleaseDC(window, dc);
 }
 
@@ -139,8 +172,9 @@ void drawLabel(HWND window) {
     HDC dc = GetDC(window);
     SetTextColor(dc, toPlatformColor(Color(0, 255, 255)));
     SetBkColor(dc, toPlatformColor(colorBlack));
-    TextOutA(dc, 34, 37, "Vandrel", 7);
-    TextOutA(dc, 32, 57, "ScreenSaver", 11);
+    const Rect& primary = controller.placement.primary;
+    TextOutA(dc, primary.left + 34, primary.top + 37, "Vandrel", 7);
+    TextOutA(dc, primary.left + 32, primary.top + 57, "ScreenSaver", 11);
     ReleaseDC(window, dc);
 }
 
@@ -193,9 +227,10 @@ void onCreate(HWND window) {
     controller.priorityClass = ownPriorityClass();
     readSettings();
     controller.timerId = SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
-    RECT client;
-    GetClientRect(window, &client);
-    controller.logic.create(client.right, GetTickCount(), settings.Blank, settings.Minutes);
+    controller.placement = placeDashboard(primaryInClient(window), settings.Scale);
+    const Rect& primary = controller.placement.primary;
+    controller.logic.create(primary.right - primary.left, GetTickCount(), settings.Blank,
+                            settings.Minutes);
     if (controller.logic.displayMode() == DisplayMode::Label) {
         return;
     }
@@ -210,7 +245,7 @@ void onTimer(HWND window) {
         messagePresent = SharedStatus(controller.view).loadI32(rec::messagePresent) != 0;
         Canvas* banner =
             controller.dashboard != nullptr ? controller.dashboard->bannerCanvas() : nullptr;
-        bannerWidth = banner != nullptr ? banner->width() : 0;
+        bannerWidth = banner != nullptr ? banner->width() * controller.placement.scale : 0;
     }
     TickPlan plan = controller.logic.tick(GetTickCount(), controller.mappingHandle != nullptr,
                                           messagePresent, bannerWidth);
@@ -229,8 +264,12 @@ void onTimer(HWND window) {
             break;
         case TickAction::Update: {
             bool drew = controller.dashboard != nullptr && controller.dashboard->updateFromStatus();
-            if (controller.logic.shouldCopyCanvas(drew)) {
-                blitCanvas(window);
+            CanvasCopy copy = controller.logic.shouldCopyCanvas(drew);
+            if (copy != CanvasCopy::None && controller.dashboard != nullptr) {
+                Rect drawn = controller.dashboard->canvas().takeDrawnArea();
+                blitCanvas(window, copy == CanvasCopy::Whole
+                                       ? Rect{0, 0, kCanvasWidth, kCanvasHeight}
+                                       : drawn);
             }
             break;
         }
@@ -242,6 +281,25 @@ void onTimer(HWND window) {
             blitBanner(window, plan.bannerX);
             break;
     }
+}
+
+// Whatever was uncovered gets the dashboard back at once; the erase has made it black.
+void onPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc != nullptr && controller.dashboard != nullptr && controller.logic.canvasOnScreen()) {
+        const Rect area{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
+                        paint.rcPaint.bottom};
+        copyScaled(dc, controller.dashboard->canvas(), clientToCanvas(area, controller.placement),
+                   controller.placement.canvasOrigin);
+    }
+    EndPaint(window, &paint);
+}
+
+// The host has moved the window over the new set of monitors.
+void onDisplayChange(HWND window) {
+    controller.placement = placeDashboard(primaryInClient(window), settings.Scale);
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 void onDestroy(HWND window) {
@@ -265,7 +323,14 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             onDestroy(window);
             break;
         case WM_ERASEBKGND:
-            fillBlack(window);
+            // The erase DC is clipped to what needs painting; the rest keeps its pixels.
+            fillBlack(reinterpret_cast<HDC>(wParam), window);
+            break;
+        case WM_PAINT:
+            onPaint(window);
+            return 0;
+        case WM_DISPLAYCHANGE:
+            onDisplayChange(window);
             break;
         case WM_TIMER:
             onTimer(window);

@@ -1,5 +1,6 @@
 #include "controller/saver_logic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -161,8 +162,66 @@ DisplayMode displayModeForWidth(int32_t clientWidth) {
     return clientWidth < 800 ? DisplayMode::Quiet : DisplayMode::Full;
 }
 
-CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom) {
-    return {(clientRight - kCanvasWidth) / 2, (clientBottom - kCanvasHeight) / 2};
+CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom, int32_t scale) {
+    return {(clientRight - kCanvasWidth * scale) / 2, (clientBottom - kCanvasHeight * scale) / 2};
+}
+
+ScreenCover coverScreens(Rect virtualScreen, int32_t primaryWidth, int32_t primaryHeight) {
+    const Rect primary{0, 0, primaryWidth, primaryHeight};
+    Rect window = virtualScreen;
+    if (isEmpty(window) || intersectRect(window, primary) != primary) {
+        window = primary;
+    }
+    return {window,
+            {-window.left, -window.top, primaryWidth - window.left, primaryHeight - window.top}};
+}
+
+int32_t parseScaleSetting(const char* text) {
+    const int32_t value = parseSettingInt(text);
+    return value >= 1 && value <= kMaxScale ? value : 0;
+}
+
+int32_t automaticScale(int32_t width, int32_t height) {
+    return std::max(1, std::min(width / 800, height / 600));
+}
+
+int32_t dashboardScale(int32_t setting, int32_t width, int32_t height) {
+    if (setting < 1 || setting > kMaxScale) {
+        return automaticScale(width, height);
+    }
+    const int32_t fits = std::max(1, std::min(width / kCanvasWidth, height / kCanvasHeight));
+    return std::min(setting, fits);
+}
+
+Placement placeDashboard(Rect primary, int32_t scaleSetting) {
+    Placement p;
+    p.primary = primary;
+    const int32_t w = primary.right - primary.left, h = primary.bottom - primary.top;
+    p.scale = dashboardScale(scaleSetting, w, h);
+    const CursorPoint o = canvasOrigin(w, h, p.scale);
+    p.canvasOrigin = {primary.left + o.x, primary.top + o.y};
+    return p;
+}
+
+Rect canvasToClient(Rect part, const Placement& p) {
+    const int32_t s = p.scale;
+    return {p.canvasOrigin.x + part.left * s, p.canvasOrigin.y + part.top * s,
+            p.canvasOrigin.x + part.right * s, p.canvasOrigin.y + part.bottom * s};
+}
+
+Rect clientToCanvas(Rect area, const Placement& p) {
+    const int64_t s = p.scale;
+    // Floor for the near edges, ceiling for the far ones, in 64 bits.
+    auto floorDiv = [s](int64_t v) { return v >= 0 ? v / s : -((-v + s - 1) / s); };
+    auto ceilDiv = [s](int64_t v) { return v >= 0 ? (v + s - 1) / s : -(-v / s); };
+    auto clampTo = [](int64_t v, int32_t limit) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, 0, limit));
+    };
+    const Rect r{clampTo(floorDiv(int64_t{area.left} - p.canvasOrigin.x), kCanvasWidth),
+                 clampTo(floorDiv(int64_t{area.top} - p.canvasOrigin.y), kCanvasHeight),
+                 clampTo(ceilDiv(int64_t{area.right} - p.canvasOrigin.x), kCanvasWidth),
+                 clampTo(ceilDiv(int64_t{area.bottom} - p.canvasOrigin.y), kCanvasHeight)};
+    return isEmpty(r) ? Rect{0, 0, 0, 0} : r;
 }
 
 int32_t bannerX(int32_t clientWidth, int32_t bannerWidth, int32_t elapsedMs) {
@@ -263,12 +322,12 @@ bool ControllerLogic::connectResult(bool attached) {
     return attached;
 }
 
-bool ControllerLogic::shouldCopyCanvas(bool drew) {
-    if (!drew && !forceRedraw_) {
-        return false;
+CanvasCopy ControllerLogic::shouldCopyCanvas(bool drew) {
+    if (forceRedraw_) {
+        forceRedraw_ = false;
+        return CanvasCopy::Whole;
     }
-    forceRedraw_ = false;
-    return true;
+    return drew ? CanvasCopy::Drawn : CanvasCopy::None;
 }
 
 void ControllerLogic::cleared(uint32_t now) {

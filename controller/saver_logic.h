@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "render/rect.h"
+
 // The saver's decisions that need no platform: command-line reading, the wake-up
 // movement test, the display mode, blanking time, the banner's travel and the
 // controller's tick-by-tick state. The Windows files only feed them messages.
@@ -79,8 +81,41 @@ DisplayMode displayModeForWidth(int32_t clientWidth);
 enum class ControllerState : uint8_t { Start, Connect, Running };
 enum class BlankPhase : uint8_t { Awake, BlankPending, Blanked };
 
-// Where the canvas goes: centred, each half truncated toward zero.
-CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom);
+// Where the canvas goes, shown at scale: centred, each half truncated toward zero.
+CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom, int32_t scale = 1);
+
+// --- Screens and scale ------------------------------------------------------------
+
+// The saver's window spans every monitor; what it draws lies on the primary one.
+struct ScreenCover {
+    Rect window;   // screen coordinates: the virtual screen
+    Rect primary;  // the primary monitor in the window's client coordinates
+};
+// From the virtual screen's rectangle (screen coordinates, the primary at the origin)
+// and the primary's size. A virtual screen that is empty or misses the primary (metrics
+// a platform may not have) falls back to the primary alone.
+ScreenCover coverScreens(Rect virtualScreen, int32_t primaryWidth, int32_t primaryHeight);
+
+inline constexpr int32_t kMaxScale = 8;
+// The Scale setting: 1 to 8 fixes the factor; 0, missing and anything else is automatic.
+int32_t parseScaleSetting(const char* text);
+// One canvas pixel per 800 x 600 of the primary, at least 1.
+int32_t automaticScale(int32_t width, int32_t height);
+// The factor in use: automatic for setting 0, else the setting capped to the largest
+// factor at which the canvas still fits the primary (never below 1).
+int32_t dashboardScale(int32_t setting, int32_t width, int32_t height);
+
+// Where the dashboard and the banner go within the window.
+struct Placement {
+    Rect primary;  // client coordinates
+    int32_t scale = 1;
+    CursorPoint canvasOrigin{0, 0};  // client coordinates of the canvas's top-left
+};
+Placement placeDashboard(Rect primary, int32_t scaleSetting);
+// A part of the canvas as it lies in the window.
+Rect canvasToClient(Rect canvasPart, const Placement& placement);
+// The part of the canvas that covers a window area (whole canvas pixels, clipped).
+Rect clientToCanvas(Rect clientArea, const Placement& placement);
 
 inline constexpr uint32_t kBannerPassMs = 24000;
 // The banner's left edge elapsedMs into a pass: from clientWidth down to -bannerWidth.
@@ -95,6 +130,9 @@ struct BlankDeadline {
 BlankDeadline blankDeadlineFor(uint32_t creationTick, int32_t blank, int32_t minutes);
 // Wrap-safe: true once now lies after the deadline.
 bool deadlinePassed(uint32_t now, uint32_t deadline);
+
+// How much of the canvas to copy after an update.
+enum class CanvasCopy : uint8_t { None, Drawn, Whole };
 
 // What one tick asks of the window side.
 enum class TickAction : uint8_t {
@@ -120,8 +158,14 @@ class ControllerLogic {
     // After TickAction::Connect: true when attached (now Running); false means the
     // caller starts the worker and ends the saver.
     bool connectResult(bool attached);
-    // After TickAction::Update: whether the canvas must be copied to the window.
-    bool shouldCopyCanvas(bool drew);
+    // After TickAction::Update: the first copy is whole, later ones what was drawn.
+    CanvasCopy shouldCopyCanvas(bool drew);
+    // The dashboard has been copied to the window and is still meant to be seen, so a
+    // repaint of the window copies it again.
+    bool canvasOnScreen() const {
+        return displayMode_ == DisplayMode::Full && state_ == ControllerState::Running &&
+               blankPhase_ == BlankPhase::Awake && !forceRedraw_;
+    }
     // After TickAction::ClearScreen.
     void cleared(uint32_t now);
 

@@ -5,11 +5,12 @@
 
 namespace vandrel {
 
-// The four settings of vandrel.ini, section "boot". Read again at every window creation
-// and every opening of the dialog; the saver writes back only the two blanking keys.
+// The settings of vandrel.ini, section "boot". Read again at every window creation and
+// every opening of the dialog; the dialog writes back the two blanking keys and Scale.
 struct SaverSettings {
     int32_t Blank = 0;    // non-zero: blank the screen after Minutes
     int32_t Minutes = 0;  // delay before blanking
+    int32_t Scale = 0;    // the dashboard's size: 0 automatic, 1 to 8 a fixed factor
     // Empty when missing, or when the stored value is longer than a path can be: a cut
     // path could name another program.
     char ClientPath[kMaxPathChars + 1] = {};

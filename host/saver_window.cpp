@@ -49,6 +49,15 @@ void onMouseMove(HWND window) {
     }
 }
 
+// Every monitor, left of and above the primary included: the saver window spans the
+// virtual screen.
+Rect coveredScreens() {
+    const int32_t x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const Rect all{x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                   y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    return coverScreens(all, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)).window;
+}
+
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
@@ -64,6 +73,18 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             break;
         case WM_SETTEXT:
             return 0;
+        case WM_DISPLAYCHANGE:
+            if (!host.previewMode) {
+                // A monitor came, went or moved: cover the new layout before the
+                // controller places its drawing on it.
+                // The cursor's coordinates may shift with the layout without any travel
+                // of the user's hand, so its reference is taken anew.
+                const Rect r = coveredScreens();
+                SetWindowPos(window, HWND_TOPMOST, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top, SWP_NOACTIVATE);
+                GetCursorPos(&host.savedCursorPos);
+            }
+            break;
         case WM_PAINT:
             if (host.closeAllowed) {
                 return DefWindowProcA(window, message, wParam, lParam);
@@ -136,8 +157,7 @@ int runSaverWindow(HWND parent) {
                                      area.bottom, parent, nullptr, host.instance, nullptr);
         }
     } else {
-        int width = GetSystemMetrics(SM_CXSCREEN);
-        int height = GetSystemMetrics(SM_CYSCREEN);
+        const Rect screens = coveredScreens();
         HWND running = FindWindowA(kClassName, kSaverTitle);
         if (running != nullptr && IsWindow(running)) {
             SetForegroundWindow(running);
@@ -146,8 +166,10 @@ int runSaverWindow(HWND parent) {
         setupPasswordLock();
         if (registerSaverClass()) {
             window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kSaverTitle,
-                                     WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-                                     0, width, height, nullptr, nullptr, host.instance, nullptr);
+                                     WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                     screens.left, screens.top, screens.right - screens.left,
+                                     screens.bottom - screens.top, nullptr, nullptr, host.instance,
+                                     nullptr);
         }
     }
     host.mainWindow = window;

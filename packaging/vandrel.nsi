@@ -56,13 +56,17 @@ Section "Install"
     SetOutPath "$WINDIR"
     File "${STAGE}/Vandrel.scr"
 
-    ; Blank and Minutes stay as the user set them on an earlier install; the paths are ours.
+    ; Blank, Minutes and Scale stay as the user set them on an earlier install; the paths
+    ; are ours.
     ReadINIStr $0 "${INI}" "boot" "Blank"
     StrCmp $0 "" 0 +2
         WriteINIStr "${INI}" "boot" "Blank" "0"
     ReadINIStr $0 "${INI}" "boot" "Minutes"
     StrCmp $0 "" 0 +2
         WriteINIStr "${INI}" "boot" "Minutes" "5"
+    ReadINIStr $0 "${INI}" "boot" "Scale"
+    StrCmp $0 "" 0 +2
+        WriteINIStr "${INI}" "boot" "Scale" "0"
     WriteINIStr "${INI}" "boot" "ClientPath" "$INSTDIR\${WORKER}"
     WriteINIStr "${INI}" "boot" "ClientDir" "$INSTDIR"
     FlushINI "${INI}"

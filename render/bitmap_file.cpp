@@ -78,6 +78,9 @@ void Canvas::drawBitmapFile(const char* path, int32_t x, int32_t y, int32_t widt
     const int64_t col1 = std::min<int64_t>(drawWidth, int64_t{width_} - x);
     const int64_t row0 = std::max<int64_t>(0, -int64_t{y});
     const int64_t row1 = std::min<int64_t>(drawHeight, int64_t{height_} - y);
+    if (col0 < col1 && row0 < row1)
+        markDrawn({static_cast<int32_t>(x + col0), static_cast<int32_t>(y + row0),
+                   static_cast<int32_t>(x + col1), static_cast<int32_t>(y + row1)});
     for (int64_t row = row0; row < row1; ++row) {
         const unsigned char* src = data.get() + static_cast<size_t>(fileHeight - 1 - row) * stride;
         for (int64_t col = col0; col < col1; ++col) {

@@ -77,6 +77,15 @@ uint32_t Canvas::pixel(int32_t x, int32_t y) const {
     return pixels_[static_cast<size_t>(y) * width_ + x];
 }
 
+void Canvas::markBox(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    const Rect r{static_cast<int32_t>(std::clamp<int64_t>(left, 0, width_)),
+                 static_cast<int32_t>(std::clamp<int64_t>(top, 0, height_)),
+                 static_cast<int32_t>(std::clamp<int64_t>(right, 0, width_)),
+                 static_cast<int32_t>(std::clamp<int64_t>(bottom, 0, height_))};
+    if (!isEmpty(r))
+        grow(r);
+}
+
 // Callers clip: 0 <= y < height, 0 <= x0 <= x1 <= width.
 void Canvas::fillSpan(int32_t y, int32_t x0, int32_t x1, uint32_t pixel) {
     std::fill(pixels_ + static_cast<size_t>(y) * width_ + x0,
@@ -93,6 +102,7 @@ void Canvas::fillRect(Rect rect, Color color) {
     const uint32_t p = toPixel(color);
     for (int32_t y = top; y < bottom; ++y)
         fillSpan(y, left, right, p);
+    grow({left, top, right, bottom});
 }
 
 void Canvas::fillColumn(int32_t x, int32_t y0, int32_t y1, uint32_t pixel) {
@@ -104,6 +114,7 @@ void Canvas::fillColumn(int32_t x, int32_t y0, int32_t y1, uint32_t pixel) {
         y1 = height_;
     if (y0 >= y1)
         return;
+    grow({x, y0, x + 1, y1});
     const size_t stride = static_cast<size_t>(width_);
     uint32_t* p = pixels_ + static_cast<size_t>(y0) * stride + x;
     int32_t n = y1 - y0;
@@ -134,8 +145,10 @@ void Canvas::drawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color colo
         const int64_t from = dx > 0 ? x1 : int64_t{x2} + 1;
         const int64_t to = dx > 0 ? x2 : int64_t{x1} + 1;
         const int64_t l = std::max<int64_t>(from, 0), r = std::min<int64_t>(to, width_);
-        if (l < r)
+        if (l < r) {
             fillSpan(y1, static_cast<int32_t>(l), static_cast<int32_t>(r), p);
+            grow({static_cast<int32_t>(l), y1, static_cast<int32_t>(r), y1 + 1});
+        }
         return;
     }
     if (dx == 0) {
@@ -174,6 +187,9 @@ void Canvas::drawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color colo
     jTo = std::min<int64_t>(jTo, major);
     if (jFrom >= jTo)
         return;
+    // The line's box; the excluded end point makes it at most one pixel too large.
+    markBox(std::min<int64_t>(x1, x2), std::min<int64_t>(y1, y2), std::max<int64_t>(x1, x2) + 1,
+            std::max<int64_t>(y1, y2) + 1);
 
     const int64_t twoMajor = 2 * major, twoMinor = 2 * minor;
     // Both products reach 2^65 for end points at opposite ends of the int32 range.
@@ -212,6 +228,7 @@ void Canvas::fillCircle(int32_t cx, int32_t cy, int32_t radius, Color color) {
     const uint32_t p = toPixel(color);
     const int64_t left = int64_t{cx} - r, top = int64_t{cy} - r;
     const int64_t size = 2 * r;  // the box is (cx - r, cy - r) to (cx + r, cy + r), exclusive
+    markBox(left, top, left + std::max<int64_t>(size, 2), top + std::max<int64_t>(size, 2));
 
     auto span = [&](int64_t row, int64_t x0, int64_t x1) {  // x1 inclusive, box-relative
         const int64_t y = top + row;
@@ -279,8 +296,12 @@ void Canvas::fillCircle(int32_t cx, int32_t cy, int32_t radius, Color color) {
 void Canvas::drawText(int32_t x, int32_t y, const char* text) {
     if (!surface_ || !text || !font_ || !font_->handle())
         return;
-    renderText(surface_, font_->handle(), x, y, text, std::strlen(text), textColor_,
-               backgroundColor_);
+    const size_t length = std::strlen(text);
+    renderText(surface_, font_->handle(), x, y, text, length, textColor_, backgroundColor_);
+    // A glyph may overhang its cell by a pixel or two; the margin keeps it in the area.
+    const Extent e = measureText(surface_, font_->handle(), text, length);
+    const int64_t margin = e.height / 4 + 2;
+    markBox(int64_t{x} - margin, y, int64_t{x} + e.width + margin, int64_t{y} + e.height);
 }
 
 void Canvas::drawTextRight(int32_t right, int32_t y, const char* text) {

@@ -4,17 +4,9 @@
 
 #include "render/color.h"
 #include "render/font.h"
+#include "render/rect.h"
 
 namespace vandrel {
-
-// Left, top, right, bottom in pixels; right and bottom are exclusive.
-struct Rect {
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
-    friend constexpr bool operator==(const Rect&, const Rect&) = default;
-};
 
 struct Extent {
     int32_t width;
@@ -57,6 +49,7 @@ class Canvas {
         if (static_cast<uint32_t>(x) < static_cast<uint32_t>(width_) &&
             static_cast<uint32_t>(y) < static_cast<uint32_t>(height_)) {
             putPixel(x, y, toPixel(color));
+            grow({x, y, x + 1, y + 1});
         }
     }
     void selectFont(const Font& font) { font_ = &font; }
@@ -71,17 +64,43 @@ class Canvas {
     // A vertical run from y0 up to but excluding y1 (y0 <= y1), clipped here.
     void fillColumn(int32_t x, int32_t y0, int32_t y1, uint32_t pixel);
 
+    // The union of everything drawn since the last call, clipped to the buffer; empty when
+    // nothing was. A window showing the canvas copies just this much.
+    Rect takeDrawnArea() {
+        Rect r = drawn_;
+        drawn_ = {0, 0, 0, 0};
+        return r;
+    }
+    // Callers of putPixel, which does not record, report what they wrote here.
+    void markDrawn(Rect r) {
+        drawn_ = unionRect(drawn_, intersectRect(r, {0, 0, width_, height_}));
+    }
+
     const Font* font() const { return font_; }
     Color textColor() const { return textColor_; }
     Color backgroundColor() const { return backgroundColor_; }
 
   private:
+    // r is clipped and not empty.
+    void grow(Rect r) {
+        if (isEmpty(drawn_)) {
+            drawn_ = r;
+            return;
+        }
+        drawn_.left = std::min(drawn_.left, r.left);
+        drawn_.top = std::min(drawn_.top, r.top);
+        drawn_.right = std::max(drawn_.right, r.right);
+        drawn_.bottom = std::max(drawn_.bottom, r.bottom);
+    }
+    // Marks a box given in wide coordinates, clipped to the buffer.
+    void markBox(int64_t left, int64_t top, int64_t right, int64_t bottom);
     void fillSpan(int32_t y, int32_t x0, int32_t x1, uint32_t pixel);
 
     int32_t width_ = 0;
     int32_t height_ = 0;
     uint32_t* pixels_ = nullptr;
     Surface* surface_ = nullptr;
+    Rect drawn_{0, 0, 0, 0};
     const Font* font_ = nullptr;
     Color textColor_{0, 0, 0};
     Color backgroundColor_{255, 255, 255};

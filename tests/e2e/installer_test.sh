@@ -37,7 +37,7 @@ check "vandrel.ini points at the worker" \
     has_lines "$ini_text" 'ClientPath=C:\Program Files\Vandrel\vandrel-demo-worker.exe'
 check "vandrel.ini points at the program folder" \
     has_lines "$ini_text" 'ClientDir=C:\Program Files\Vandrel'
-check "vandrel.ini has the blanking defaults" has_lines "$ini_text" 'Blank=0' 'Minutes=5'
+check "vandrel.ini has the blanking and size defaults" has_lines "$ini_text" 'Blank=0' 'Minutes=5' 'Scale=0'
 check "the installed saver is the built one" cmp -s "$windir/Vandrel.scr" "$built_scr"
 
 # A reinstall keeps the user's blanking choice and still writes the paths.

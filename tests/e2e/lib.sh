@@ -73,6 +73,67 @@ e2e_xvfb() {
     return 1
 }
 
+# Starts Xorg with the dummy video driver on a free display of the same range, with
+# room for monitors up to $1 x $2 in all, and exports DISPLAY. Unlike Xvfb it shows
+# Wine each monitor that xrandr switches on. Needs root, as Xorg does.
+e2e_xorg_dummy() {
+    local dir="$3" first last n
+    mkdir -p "$dir/xorg.conf.d"
+    cat >"$dir/xorg.conf" <<CONF
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 256000
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual $1 $2
+    EndSubSection
+EndSection
+CONF
+    read -r first last <<<"${VANDREL_E2E_DISPLAYS:-100 140}"
+    for n in $(seq "$first" "$last"); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xorg ":$n" -config "$dir/xorg.conf" -configdir "$dir/xorg.conf.d" -noreset \
+            -nolisten tcp -logfile "$dir/xorg.log" >/dev/null 2>&1 &
+        E2E_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 100); do
+            xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && return 0
+            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=""
+    done
+    echo "error: no free X display in ${first}..${last} for Xorg" >&2
+    return 1
+}
+
+# Switches the dummy server's monitors: the primary alone, or with a second one right
+# or left of it. Usage: e2e_monitors PRIMARY_MODE [SECOND_MODE right|left]
+e2e_monitors() {
+    if [ -z "${2:-}" ]; then
+        xrandr --output DUMMY1 --off --output DUMMY0 --mode "$1" --pos 0x0
+    else
+        xrandr --addmode DUMMY1 "$2" 2>/dev/null
+        xrandr --output DUMMY0 --mode "$1" --output DUMMY1 --mode "$2" "--$3-of" DUMMY0
+    fi
+    # A query after the change makes the server probe its outputs again: Wine asks for
+    # the current state only, which until then lacks the monitor just switched on.
+    xrandr >/dev/null
+}
+
 # The Windows name of a Unix path, through the prefix's Z: drive.
 winpath() {
     local p

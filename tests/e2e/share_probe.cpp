@@ -5,7 +5,9 @@
 //   vandrel_share_probe wait KEY VALUE SECS  wait for the record and for integer field KEY
 //                                            to equal VALUE
 //   vandrel_share_probe close-worker         send WM_CLOSE to the demo worker's window
-// Exit codes: 0 done, 1 bad arguments, 3 no record, 4 the wait timed out, 5 no worker window.
+//   vandrel_share_probe display-change       tell the saver's window that the monitors
+//                                            changed, as the system does
+// Exit codes: 0 done, 1 bad arguments, 3 no record, 4 the wait timed out, 5 no such window.
 #include <windows.h>
 
 #include <cstdio>
@@ -110,6 +112,15 @@ int main(int argc, char** argv) {
             return 5;
         }
         PostMessageA(worker, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (std::strcmp(command, "display-change") == 0) {
+        HWND saver = FindWindowA("WindowsScreenSaverClass", nullptr);
+        if (saver == nullptr) {
+            return 5;
+        }
+        SendMessageA(saver, WM_DISPLAYCHANGE, 32,
+                     MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
         return 0;
     }
     const IntField* waitField = nullptr;

@@ -1,5 +1,7 @@
 #include "tools/record_generator.h"
 
+#include "render/dashboard.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -269,6 +271,41 @@ TEST(RecordGenerator, MessageGaussianAndLongSteps) {
     float progress = r.status.loadFloat(rec::progressFraction);
     EXPECT_TRUE(progress >= 0 && progress < 1) << progress;
     EXPECT_GT(gen.unitIndex(), 1000u);
+}
+
+// The saver copies only the canvas's drawn area after each update: no pixel may change
+// outside it, over a unit with message, mirrored plot and passes that redraw the plot.
+TEST(RecordGenerator, DashboardChangesStayInsideTheDrawnArea) {
+    Record r;
+    GeneratorOptions options;
+    options.passMs = 3000;
+    options.passesPerUnit = 2;
+    options.gaussianMs = 700;
+    for (bool mirrored : {false, true}) {
+        options.mirrored = mirrored;
+        RecordGenerator gen(r.status, options);
+        Dashboard d(r.status, false, "none.bmp");
+        d.canvas().takeDrawnArea();
+        for (int i = 0; i < 300; ++i) {
+            gen.setMessage(i % 100 > 80);
+            gen.step(i == 0 ? 0 : 33);
+            std::vector<uint32_t> before(
+                d.canvas().pixels(), d.canvas().pixels() + Dashboard::kWidth * Dashboard::kHeight);
+            const bool drew = d.updateFromStatus();
+            const Rect area = d.canvas().takeDrawnArea();
+            EXPECT_EQ(drew, !isEmpty(area)) << i;
+            for (int32_t y = 0; y < Dashboard::kHeight; ++y)
+                for (int32_t x = 0; x < Dashboard::kWidth; ++x) {
+                    const bool inside =
+                        x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+                    if (!inside && before[y * Dashboard::kWidth + x] != d.canvas().pixel(x, y)) {
+                        FAIL() << "step " << i << ": (" << x << ", " << y << ") changed outside ("
+                               << area.left << ", " << area.top << ", " << area.right << ", "
+                               << area.bottom << ")";
+                    }
+                }
+        }
+    }
 }
 
 }  // namespace

@@ -179,6 +179,66 @@ TEST(CanvasRaster, ClippingAtEveryEdge) {
     EXPECT_EQ(empty.pixel(0, 0), 0u);
 }
 
+// Every operation, wild coordinates included, reports a drawn area that holds each pixel
+// it changed; nothing drawn leaves the area empty.
+TEST(CanvasRaster, DrawnAreaHoldsEveryChangedPixel) {
+    Canvas c(120, 90);
+    Font font(14, 400);
+    c.selectFont(font);
+    c.setTextColor(colorRed);
+    uint32_t seed = 7;
+    auto next = [&seed](int32_t lo, int32_t hi) {
+        seed = seed * 1103515245u + 12345u;
+        return lo + static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(hi - lo + 1));
+    };
+    EXPECT_TRUE(isEmpty(c.takeDrawnArea()));
+    for (int i = 0; i < 3000; ++i) {
+        const int32_t far = i % 10 == 0 ? INT32_MAX / 2 : 200;
+        const int32_t x = next(-far, far), y = next(-far, far), u = next(-far, far),
+                      v = next(-far, far);
+        const Color color = i % 2 ? colorWhite : Color(static_cast<uint8_t>(i), 1, 2);
+        std::vector<uint32_t> before(c.pixels(), c.pixels() + 120 * 90);
+        switch (i % 6) {
+            case 0:
+                c.fillRect({x, y, u, v}, color);
+                break;
+            case 1:
+                c.drawLine(x % 300, y % 300, u % 300, v % 300, color);
+                break;
+            case 2:
+                c.fillCircle(x % 150, y % 150, next(-40, 40), color);
+                break;
+            case 3:
+                c.setPixel(x % 130, y % 100, color);
+                break;
+            case 4:
+                c.fillColumn(x % 130, y % 100, y % 100 + next(0, 120), toPixel(color));
+                break;
+            default:
+                c.drawText(x % 130, y % 100, "jWq!");
+                break;
+        }
+        const Rect area = c.takeDrawnArea();
+        bool changed = false;
+        for (int32_t py = 0; py < 90; ++py)
+            for (int32_t px = 0; px < 120; ++px) {
+                if (before[py * 120 + px] == c.pixel(px, py))
+                    continue;
+                changed = true;
+                ASSERT_TRUE(px >= area.left && px < area.right && py >= area.top &&
+                            py < area.bottom)
+                    << "operation " << i << " changed (" << px << ", " << py << ")";
+            }
+        if (!changed)
+            continue;
+        EXPECT_FALSE(isEmpty(area));
+    }
+    EXPECT_EQ(unionRect({1, 2, 3, 4}, {0, 0, 0, 0}), (Rect{1, 2, 3, 4}));
+    EXPECT_EQ(unionRect({5, 5, 5, 9}, {1, 2, 3, 4}), (Rect{1, 2, 3, 4}));
+    EXPECT_EQ(unionRect({1, 2, 3, 4}, {-5, 3, 2, 9}), (Rect{-5, 2, 3, 9}));
+    EXPECT_EQ(intersectRect({0, 0, 10, 10}, {10, 0, 20, 10}), (Rect{0, 0, 0, 0}));
+}
+
 TEST(CanvasText, LineHeightOpaqueCellsAndRightAlignment) {
     Font textFont(14, 400), titleFont(14, 700), largeFont(24, 700);
     Canvas c(752, 445);

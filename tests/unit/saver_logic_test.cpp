@@ -120,6 +120,54 @@ TEST(SaverController, DisplayModeAndCanvasPlacement) {
     EXPECT_EQ(o.y, 0);
 }
 
+TEST(SaverController, ScreensScaleAndPlacement) {
+    // Virtual screens: a monitor right of, then left of and above the primary; metrics
+    // that miss the primary fall back to it.
+    ScreenCover c = coverScreens({0, 0, 1824, 768}, 800, 600);
+    EXPECT_EQ(c.window, (Rect{0, 0, 1824, 768}));
+    EXPECT_EQ(c.primary, (Rect{0, 0, 800, 600}));
+    c = coverScreens({-1024, -168, 800, 600}, 800, 600);
+    EXPECT_EQ(c.window, (Rect{-1024, -168, 800, 600}));
+    EXPECT_EQ(c.primary, (Rect{1024, 168, 1824, 768}));
+    EXPECT_EQ(coverScreens({0, 0, 0, 0}, 800, 600).window, (Rect{0, 0, 800, 600}));
+    EXPECT_EQ(coverScreens({100, 0, 900, 600}, 800, 600).window, (Rect{0, 0, 800, 600}));
+
+    struct Case {
+        int32_t setting, width, height, scale;
+    } cases[] = {{0, 800, 600, 1},   {0, 1599, 1200, 1}, {0, 1600, 1200, 2}, {0, 2560, 1440, 2},
+                 {0, 3840, 2160, 3}, {0, 640, 480, 1},   {0, 0, 0, 1},       {1, 3840, 2160, 1},
+                 {2, 800, 600, 1},   {8, 3840, 2160, 4}, {4, 1504, 890, 2},  {9, 1600, 1200, 2},
+                 {-1, 1600, 1200, 2}};
+    for (const Case& k : cases) {
+        EXPECT_EQ(dashboardScale(k.setting, k.width, k.height), k.scale)
+            << k.setting << " at " << k.width << "x" << k.height;
+    }
+    EXPECT_EQ(parseScaleSetting("3"), 3);
+    EXPECT_EQ(parseScaleSetting(" 8"), 8);
+    EXPECT_EQ(parseScaleSetting("9"), 0);
+    EXPECT_EQ(parseScaleSetting("-2"), 0);
+    EXPECT_EQ(parseScaleSetting("big"), 0);
+    EXPECT_EQ(parseScaleSetting("99999999999"), 0);
+
+    // The single 800 x 600 screen is unchanged; 2x at 1600 x 1200 centres the doubled
+    // canvas; a primary right of a left monitor carries its offset.
+    Placement p = placeDashboard({0, 0, 800, 600}, 0);
+    EXPECT_EQ(p.scale, 1);
+    EXPECT_EQ(p.canvasOrigin.x, 24);
+    EXPECT_EQ(p.canvasOrigin.y, 77);
+    p = placeDashboard({1024, 168, 2624, 1368}, 0);
+    EXPECT_EQ(p.scale, 2);
+    EXPECT_EQ(p.canvasOrigin.x, 1024 + 48);
+    EXPECT_EQ(p.canvasOrigin.y, 168 + 155);
+    EXPECT_EQ(canvasToClient({10, 20, 30, 40}, p), (Rect{1092, 363, 1132, 403}));
+    // A window area maps back to the whole canvas pixels that cover it, clipped.
+    EXPECT_EQ(clientToCanvas({1093, 364, 1131, 402}, p), (Rect{10, 20, 30, 40}));
+    EXPECT_EQ(clientToCanvas({0, 0, 5000, 5000}, p), (Rect{0, 0, 752, 445}));
+    EXPECT_EQ(clientToCanvas({0, 0, 1000, 300}, p), (Rect{0, 0, 0, 0}));
+    EXPECT_EQ(clientToCanvas({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, p),
+              (Rect{0, 0, 752, 445}));
+}
+
 TEST(SaverController, BannerCrossesTheScreenIn24Seconds) {
     EXPECT_EQ(bannerX(800, 400, 0), 800);
     EXPECT_EQ(bannerX(800, 400, 12000), 200);
@@ -170,10 +218,12 @@ TEST(SaverController, StatesStepOncePerTick) {
     EXPECT_EQ(c.tick(33, true, false, 0).action, TickAction::None);
     EXPECT_EQ(c.state(), ControllerState::Running);
     EXPECT_EQ(c.tick(66, true, false, 0).action, TickAction::Update);
-    EXPECT_TRUE(c.shouldCopyCanvas(false));
+    EXPECT_FALSE(c.canvasOnScreen());
+    EXPECT_EQ(c.shouldCopyCanvas(false), CanvasCopy::Whole);
+    EXPECT_TRUE(c.canvasOnScreen());
     EXPECT_EQ(c.tick(99, true, false, 0).action, TickAction::Update);
-    EXPECT_FALSE(c.shouldCopyCanvas(false));
-    EXPECT_TRUE(c.shouldCopyCanvas(true));
+    EXPECT_EQ(c.shouldCopyCanvas(false), CanvasCopy::None);
+    EXPECT_EQ(c.shouldCopyCanvas(true), CanvasCopy::Drawn);
     EXPECT_EQ(c.blankPhase(), BlankPhase::Awake);  // Blank = 0 never blanks
 
     // Missing at creation: Connect; a failed attach ends the saver, a good one runs.

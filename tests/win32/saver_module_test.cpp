@@ -118,8 +118,14 @@ TEST(SaverModule, DescriptionStringAndVersionBlock) {
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1200);
 
-    // A manifest rides along (resource 1 of type 24).
-    EXPECT_NE(FindResourceA(data.module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr);
+    // A manifest rides along (resource 1 of type 24), declaring per-monitor DPI awareness
+    // with the older setting as the fallback.
+    HRSRC manifest = FindResourceA(data.module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(manifest, nullptr);
+    std::string xml(static_cast<const char*>(LockResource(LoadResource(data.module, manifest))),
+                    SizeofResource(data.module, manifest));
+    EXPECT_NE(xml.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(xml.find(">true/pm</dpiAware>"), std::string::npos);
     // No icon: the window class gets none.
     EXPECT_EQ(FindResourceA(data.module, MAKEINTRESOURCEA(100), RT_GROUP_ICON), nullptr);
 }
@@ -138,8 +144,8 @@ TEST(SaverModule, SettingsDialogTemplate) {
     EXPECT_EQ(tmpl->x, 0);
     EXPECT_EQ(tmpl->y, 0);
     EXPECT_EQ(tmpl->cx, 189);
-    EXPECT_EQ(tmpl->cy, 82);
-    ASSERT_EQ(tmpl->cdit, 5);
+    EXPECT_EQ(tmpl->cy, 104);  // grown for the size list below the original controls
+    ASSERT_EQ(tmpl->cdit, 7);
 
     const WORD* p = reinterpret_cast<const WORD*>(tmpl + 1);
     std::wstring menu, windowClass, caption, font;
@@ -163,6 +169,9 @@ TEST(SaverModule, SettingsDialogTemplate) {
          1001, L"Edit", L""},
         {base | WS_TABSTOP | BS_AUTOCHECKBOX, 42, 6, 85, 12, 1002, L"Button",
          L"Go to blank screen"},
+        {base | WS_GROUP | SS_LEFT, 44, 84, 64, 11, 1004, L"Static", L"Dashboard size:"},
+        {base | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 114, 82, 62, 80, 1005, L"ComboBox",
+         L""},
     };
     for (const DialogItem& want : expected) {
         p = alignDword(p);

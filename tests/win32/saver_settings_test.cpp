@@ -48,6 +48,13 @@ struct DialogRun {
         return text;
     }
     bool ticked() const { return SendDlgItemMessageA(dialog, 1002, BM_GETCHECK, 0, 0) == 1; }
+    // The size list's shown item, and a choice made in it.
+    std::string sizeText() const {
+        char text[64] = {};
+        GetDlgItemTextA(dialog, 1005, text, sizeof text);
+        return text;
+    }
+    void chooseSize(int item) { SendDlgItemMessageA(dialog, 1005, CB_SETCURSEL, item, 0); }
     void press(int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 };
 
@@ -71,10 +78,14 @@ TEST_F(SettingsTest, ReadingToleratesMissingAndMalformedValues) {
     EXPECT_STREQ(settings.ClientDir, "");
     EXPECT_EQ(currentDirectory(), directory_);
 
-    writeSettingsFile("[boot]\r\nBlank=x\r\nMinutes=15abc\r\n");
+    writeSettingsFile("[boot]\r\nBlank=x\r\nMinutes=15abc\r\nScale=3x\r\n");
     readSettings();
     EXPECT_EQ(settings.Blank, 0);
     EXPECT_EQ(settings.Minutes, 15);
+    EXPECT_EQ(settings.Scale, 3);
+    writeSettingsFile("[boot]\r\nScale=9\r\n");
+    readSettings();
+    EXPECT_EQ(settings.Scale, 0);
 
     writeSettingsFile("[other]\r\nMinutes=3\r\n[boot]\r\nBlank=-1\r\nMinutes= 7\r\n");
     readSettings();
@@ -114,6 +125,9 @@ TEST_F(SettingsTest, DialogShowsTheFileAndWritesOnlyOnOk) {
         EXPECT_STREQ(caption, "Vandrel ScreenSaver Settings");
         EXPECT_EQ(run.minutesText(), "0");
         EXPECT_FALSE(run.ticked());
+        EXPECT_EQ(run.sizeText(), "Automatic");
+        EXPECT_EQ(SendDlgItemMessageA(run.dialog, 1005, CB_GETCOUNT, 0, 0), 5);
+        run.chooseSize(3);
         SetDlgItemTextA(run.dialog, 1001, "");
         SendDlgItemMessageA(run.dialog, 1002, BM_SETCHECK, BST_CHECKED, 0);
         run.press(IDOK);
@@ -121,29 +135,35 @@ TEST_F(SettingsTest, DialogShowsTheFileAndWritesOnlyOnOk) {
     }
     EXPECT_EQ(iniValue("Blank"), "1");
     EXPECT_EQ(iniValue("Minutes"), "0");
+    EXPECT_EQ(iniValue("Scale"), "3");
 
-    // A negative delay written by hand shows unsigned and is written back as 0.
-    writeSettingsFile("[boot]\r\nBlank=1\r\nMinutes=-5\r\n");
+    // A negative delay written by hand shows unsigned and is written back as 0; a size
+    // beyond the list's, written by hand, is shown and kept.
+    writeSettingsFile("[boot]\r\nBlank=1\r\nMinutes=-5\r\nScale=6\r\n");
     {
         DialogRun run("/c");
         ASSERT_NE(run.dialog, nullptr);
         EXPECT_EQ(run.minutesText(), "4294967291");
         EXPECT_TRUE(run.ticked());
+        EXPECT_EQ(run.sizeText(), "6x");
         SendDlgItemMessageA(run.dialog, 1002, BM_SETCHECK, BST_UNCHECKED, 0);
         run.press(IDOK);
         EXPECT_EQ(run.process.wait(10000), 1u);
     }
     EXPECT_EQ(iniValue("Blank"), "0");
     EXPECT_EQ(iniValue("Minutes"), "0");
+    EXPECT_EQ(iniValue("Scale"), "6");
 
     // Cancel leaves the file as it was, byte for byte.
-    const std::string before = "[boot]\r\nBlank=1\r\nMinutes=12\r\nClientDir=C:\\x\r\n";
+    const std::string before = "[boot]\r\nBlank=1\r\nMinutes=12\r\nClientDir=C:\\x\r\nScale=2\r\n";
     writeSettingsFile(before);
     {
         DialogRun run("/c");
         ASSERT_NE(run.dialog, nullptr);
         EXPECT_EQ(run.minutesText(), "12");
+        EXPECT_EQ(run.sizeText(), "2x");
         SetDlgItemTextA(run.dialog, 1001, "99");
+        run.chooseSize(4);
         run.press(IDCANCEL);
         EXPECT_EQ(run.process.wait(10000), 0u);
     }
