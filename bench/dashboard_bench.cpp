@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "render/dashboard.h"
+#include "tools/record_generator.h"
 
 namespace {
 using namespace vandrel;
@@ -185,3 +186,27 @@ void BM_ClearAndCopyCanvas(benchmark::State& state) {
 BENCHMARK(BM_ClearAndCopyCanvas)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// What the saver copies to the screen per tick while the demo worker publishes, averaged
+// over all ticks: the drawn area of each update (DrawnPixels) against the whole canvas on
+// every tick that drew (WholeCopyPixels), as it was copied before. Both grow by s * s at
+// scale s.
+void BM_DemoTickDrawnArea(benchmark::State& state) {
+    Record r;
+    GeneratorOptions options;
+    options.passMs = 20000;
+    RecordGenerator gen(r.status, options);
+    Dashboard d(r.status, false, "none.bmp");
+    d.canvas().takeDrawnArea();
+    double drawn = 0, whole = 0, ticks = 0;
+    for (auto _ : state) {
+        gen.step(33);
+        if (d.updateFromStatus())
+            whole += Dashboard::kWidth * Dashboard::kHeight;
+        drawn += static_cast<double>(d.canvas().takeDrawnArea().pixels());
+        ++ticks;
+    }
+    state.counters["DrawnPixels"] = drawn / ticks;
+    state.counters["WholeCopyPixels"] = whole / ticks;
+}
+BENCHMARK(BM_DemoTickDrawnArea)->Iterations(3000);

@@ -133,12 +133,14 @@ void copyScaled(HDC dc, const Canvas& canvas, Rect part, CursorPoint origin) {
     RestoreDC(dc, saved);
 }
 
-void blitCanvas(HWND window, Rect part) {
+void blitCanvas(HWND window, const DrawnArea& parts) {
     if (controller.dashboard == nullptr) {
         return;
     }
     HDC dc = GetDC(window);
-    copyScaled(dc, controller.dashboard->canvas(), part, controller.placement.canvasOrigin);
+    for (int i = 0; i < parts.count(); ++i) {
+        copyScaled(dc, controller.dashboard->canvas(), parts[i], controller.placement.canvasOrigin);
+    }
     ReleaseDC(window, dc);
 }
 
@@ -266,10 +268,12 @@ void onTimer(HWND window) {
             bool drew = controller.dashboard != nullptr && controller.dashboard->updateFromStatus();
             CanvasCopy copy = controller.logic.shouldCopyCanvas(drew);
             if (copy != CanvasCopy::None && controller.dashboard != nullptr) {
-                Rect drawn = controller.dashboard->canvas().takeDrawnArea();
-                blitCanvas(window, copy == CanvasCopy::Whole
-                                       ? Rect{0, 0, kCanvasWidth, kCanvasHeight}
-                                       : drawn);
+                DrawnArea drawn = controller.dashboard->canvas().takeDrawnArea();
+                if (copy == CanvasCopy::Whole) {
+                    drawn = DrawnArea();
+                    drawn.add({0, 0, kCanvasWidth, kCanvasHeight});
+                }
+                blitCanvas(window, drawn);
             }
             break;
         }

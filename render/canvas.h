@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "render/color.h"
+#include "render/drawn_area.h"
 #include "render/font.h"
 #include "render/rect.h"
 
@@ -64,16 +65,18 @@ class Canvas {
     // A vertical run from y0 up to but excluding y1 (y0 <= y1), clipped here.
     void fillColumn(int32_t x, int32_t y0, int32_t y1, uint32_t pixel);
 
-    // The union of everything drawn since the last call, clipped to the buffer; empty when
-    // nothing was. A window showing the canvas copies just this much.
-    Rect takeDrawnArea() {
-        Rect r = drawn_;
-        drawn_ = {0, 0, 0, 0};
-        return r;
+    // What was drawn since the last call, clipped to the buffer; empty when nothing was.
+    // A window showing the canvas copies just this much.
+    DrawnArea takeDrawnArea() {
+        DrawnArea taken = drawn_;
+        drawn_ = DrawnArea();
+        return taken;
     }
     // Callers of putPixel, which does not record, report what they wrote here.
     void markDrawn(Rect r) {
-        drawn_ = unionRect(drawn_, intersectRect(r, {0, 0, width_, height_}));
+        r = intersectRect(r, {0, 0, width_, height_});
+        if (!isEmpty(r))
+            drawn_.add(r);
     }
 
     const Font* font() const { return font_; }
@@ -82,16 +85,7 @@ class Canvas {
 
   private:
     // r is clipped and not empty.
-    void grow(Rect r) {
-        if (isEmpty(drawn_)) {
-            drawn_ = r;
-            return;
-        }
-        drawn_.left = std::min(drawn_.left, r.left);
-        drawn_.top = std::min(drawn_.top, r.top);
-        drawn_.right = std::max(drawn_.right, r.right);
-        drawn_.bottom = std::max(drawn_.bottom, r.bottom);
-    }
+    void grow(Rect r) { drawn_.add(r); }
     // Marks a box given in wide coordinates, clipped to the buffer.
     void markBox(int64_t left, int64_t top, int64_t right, int64_t bottom);
     void fillSpan(int32_t y, int32_t x0, int32_t x1, uint32_t pixel);
@@ -100,7 +94,7 @@ class Canvas {
     int32_t height_ = 0;
     uint32_t* pixels_ = nullptr;
     Surface* surface_ = nullptr;
-    Rect drawn_{0, 0, 0, 0};
+    DrawnArea drawn_;
     const Font* font_ = nullptr;
     Color textColor_{0, 0, 0};
     Color backgroundColor_{255, 255, 255};

@@ -292,16 +292,14 @@ TEST(RecordGenerator, DashboardChangesStayInsideTheDrawnArea) {
             std::vector<uint32_t> before(
                 d.canvas().pixels(), d.canvas().pixels() + Dashboard::kWidth * Dashboard::kHeight);
             const bool drew = d.updateFromStatus();
-            const Rect area = d.canvas().takeDrawnArea();
-            EXPECT_EQ(drew, !isEmpty(area)) << i;
+            const DrawnArea area = d.canvas().takeDrawnArea();
+            EXPECT_EQ(drew, !area.empty()) << i;
             for (int32_t y = 0; y < Dashboard::kHeight; ++y)
                 for (int32_t x = 0; x < Dashboard::kWidth; ++x) {
-                    const bool inside =
-                        x >= area.left && x < area.right && y >= area.top && y < area.bottom;
-                    if (!inside && before[y * Dashboard::kWidth + x] != d.canvas().pixel(x, y)) {
-                        FAIL() << "step " << i << ": (" << x << ", " << y << ") changed outside ("
-                               << area.left << ", " << area.top << ", " << area.right << ", "
-                               << area.bottom << ")";
+                    if (!area.contains(x, y) &&
+                        before[y * Dashboard::kWidth + x] != d.canvas().pixel(x, y)) {
+                        FAIL() << "step " << i << ": (" << x << ", " << y
+                               << ") changed outside the drawn area";
                     }
                 }
         }

@@ -191,7 +191,7 @@ TEST(CanvasRaster, DrawnAreaHoldsEveryChangedPixel) {
         seed = seed * 1103515245u + 12345u;
         return lo + static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(hi - lo + 1));
     };
-    EXPECT_TRUE(isEmpty(c.takeDrawnArea()));
+    EXPECT_TRUE(c.takeDrawnArea().empty());
     for (int i = 0; i < 3000; ++i) {
         const int32_t far = i % 10 == 0 ? INT32_MAX / 2 : 200;
         const int32_t x = next(-far, far), y = next(-far, far), u = next(-far, far),
@@ -218,21 +218,27 @@ TEST(CanvasRaster, DrawnAreaHoldsEveryChangedPixel) {
                 c.drawText(x % 130, y % 100, "jWq!");
                 break;
         }
-        const Rect area = c.takeDrawnArea();
+        const DrawnArea area = c.takeDrawnArea();
         bool changed = false;
         for (int32_t py = 0; py < 90; ++py)
             for (int32_t px = 0; px < 120; ++px) {
                 if (before[py * 120 + px] == c.pixel(px, py))
                     continue;
                 changed = true;
-                ASSERT_TRUE(px >= area.left && px < area.right && py >= area.top &&
-                            py < area.bottom)
+                ASSERT_TRUE(area.contains(px, py))
                     << "operation " << i << " changed (" << px << ", " << py << ")";
             }
         if (!changed)
             continue;
-        EXPECT_FALSE(isEmpty(area));
+        EXPECT_FALSE(area.empty());
     }
+    // Far-apart drawings are copied apart; touching ones join.
+    c.fillRect({0, 0, 10, 10}, colorRed);
+    c.fillRect({100, 80, 120, 90}, colorRed);
+    c.fillRect({10, 0, 20, 5}, colorRed);
+    const DrawnArea two = c.takeDrawnArea();
+    EXPECT_EQ(two.count(), 2);
+    EXPECT_EQ(two.pixels(), 200 + 200);
     EXPECT_EQ(unionRect({1, 2, 3, 4}, {0, 0, 0, 0}), (Rect{1, 2, 3, 4}));
     EXPECT_EQ(unionRect({5, 5, 5, 9}, {1, 2, 3, 4}), (Rect{1, 2, 3, 4}));
     EXPECT_EQ(unionRect({1, 2, 3, 4}, {-5, 3, 2, 9}), (Rect{-5, 2, 3, 9}));
