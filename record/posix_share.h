@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+
+// The worker's record as a POSIX shared-memory object, the Linux home of what Windows
+// keeps in the named file mapping "vandrel_share": the same bytes, the same layout.
+namespace vandrel {
+
+inline constexpr char kPosixShareName[] = "/vandrel_share";
+
+struct PosixShare {
+    void* view = nullptr;
+    size_t size = 0;
+    int fd = -1;
+    int lockFd = -1;  // the worker's lock; -1 on the saver's side
+};
+
+// The saver's side: opens the existing object read-write and maps it. An object smaller
+// than the record is treated as missing, as a short mapping is on Windows. False, with
+// nothing held, when the object is missing or cannot be mapped.
+bool openShare(PosixShare& share, const char* name = kPosixShareName);
+
+// The worker's side: takes the workers' lock (an advisory lock on a second object, name
+// plus ".lock", held while the share is open), then replaces whatever object a crashed
+// worker left by a fresh one of the record's size, zero-filled and mapped. A saver still
+// mapping the old object keeps its memory: nothing shrinks under it. False when another
+// worker holds the lock (*alreadyRunning set) or anything fails; nothing is held then.
+bool createShare(PosixShare& share, bool* alreadyRunning, const char* name = kPosixShareName);
+
+// Unmaps and closes, letting go of the lock. Safe on a share never opened.
+void closeShare(PosixShare& share);
+
+// Removes the object's name; mappings still open stay valid until closed.
+void removeShare(const char* name = kPosixShareName);
+
+}  // namespace vandrel

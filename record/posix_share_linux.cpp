@@ -1,0 +1,101 @@
+#include "record/posix_share.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "controller/shared_status.h"
+
+namespace vandrel {
+namespace {
+
+bool mapWhole(PosixShare& share, int fd, size_t size) {
+    void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) {
+        return false;
+    }
+    share.view = view;
+    share.size = size;
+    share.fd = fd;
+    return true;
+}
+
+}  // namespace
+
+bool openShare(PosixShare& share, const char* name) {
+    share = PosixShare{};
+    const int fd = shm_open(name, O_RDWR, 0);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    // Only the record's own bytes are mapped: a larger object is fine, a shorter one
+    // would fault on the first read past its end.
+    if (fstat(fd, &info) != 0 || info.st_size < static_cast<off_t>(rec::recordSize) ||
+        !mapWhole(share, fd, rec::recordSize)) {
+        close(fd);
+        return false;
+    }
+    return true;
+}
+
+bool createShare(PosixShare& share, bool* alreadyRunning, const char* name) {
+    share = PosixShare{};
+    if (alreadyRunning != nullptr) {
+        *alreadyRunning = false;
+    }
+    char lockName[256];
+    if (std::strlen(name) + sizeof ".lock" > sizeof lockName) {
+        return false;
+    }
+    std::strcpy(lockName, name);
+    std::strcat(lockName, ".lock");
+    const int lockFd = shm_open(lockName, O_RDWR | O_CREAT, 0600);
+    if (lockFd < 0) {
+        return false;
+    }
+    if (flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        if (alreadyRunning != nullptr) {
+            *alreadyRunning = (errno == EWOULDBLOCK);
+        }
+        close(lockFd);
+        return false;
+    }
+    shm_unlink(name);
+    const int fd = shm_open(name, O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(rec::recordSize)) != 0 ||
+        !mapWhole(share, fd, rec::recordSize)) {
+        if (fd >= 0) {
+            close(fd);
+            shm_unlink(name);
+        }
+        close(lockFd);
+        return false;
+    }
+    share.lockFd = lockFd;
+    return true;
+}
+
+void closeShare(PosixShare& share) {
+    if (share.view != nullptr) {
+        munmap(share.view, share.size);
+    }
+    if (share.fd >= 0) {
+        close(share.fd);
+    }
+    if (share.lockFd >= 0) {
+        close(share.lockFd);
+    }
+    share = PosixShare{};
+}
+
+void removeShare(const char* name) {
+    shm_unlink(name);
+}
+
+}  // namespace vandrel
