@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 #include "render/dashboard.h"
 #include "tools/png_writer.h"
 #include "tools/record_generator.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 // Helpers for tests that run the real Vandrel.scr and its stand-ins as processes
 // inside the same Wine prefix, and look at the windows and files they leave.
