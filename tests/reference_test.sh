@@ -2,7 +2,8 @@
 # Renders every record of the reference table with vandrel-snapshot (a .exe runs under
 # Wine) and compares each picture with its reference PNG, pixel for pixel. On a
 # difference it leaves NAME.actual.png and NAME.diff.png (the differing pixels magenta
-# over a dimmed copy) in OUTPUT_DIR and prints their count and bounding box.
+# over a dimmed copy) in OUTPUT_DIR and prints their count and bounding box
+# (tests/compare_images.sh).
 # --update rewrites the references instead (scripts/update-references.sh runs it).
 # Usage: reference_test.sh [--update] REFERENCE_DIR OUTPUT_DIR SNAPSHOT
 set -u
@@ -13,6 +14,7 @@ if [ "$1" = --update ]; then
 fi
 refs=$1 out=$2 snapshot=$(realpath "$3")
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/tests/compare_images.sh"
 run=()
 case "$snapshot" in *.exe) run=("$here/cmake/wine-run.sh") ;; esac
 
@@ -41,26 +43,7 @@ for actual in "$out"/rendered/*.png "$out"/rendered/*.bmp; do
         failures=$((failures + 1))
         continue
     fi
-    # Differing pixels are white in the mask; AE counts them, trim finds their box.
-    convert "$ref" "$actual" -compose difference -composite -separate \
-        -evaluate-sequence max -threshold 0 "$out/$name.mask.png" 2>"$out/$name.error"
-    count=$(convert "$out/$name.mask.png" -format '%[fx:int(mean*w*h+0.5)]' info: 2>>"$out/$name.error")
-    size=$(identify -format '%wx%h' "$actual" 2>/dev/null)
-    if [ "$size" != 752x445 ] || [ -s "$out/$name.error" ] || [ -z "$count" ]; then
-        echo "FAIL $name: cannot compare ($size): $(head -c 300 "$out/$name.error")"
-        failures=$((failures + 1))
-    elif [ "$count" -ne 0 ]; then
-        box=$(convert "$out/$name.mask.png" -trim -format '%wx%h at (%X,%Y)' info:)
-        convert "$actual" "$out/$name.actual.png"
-        # Magenta where the mask is white, over the picture dimmed to a third.
-        convert \( "$actual" -fill black -colorize 65% \) \( "$actual" -fill magenta \
-            -colorize 100% \) "$out/$name.mask.png" -composite "$out/$name.diff.png"
-        echo "FAIL $name: $count pixels differ, within ${box//+/} ($out/$name.diff.png)"
-        failures=$((failures + 1))
-    else
-        echo "ok $name"
-    fi
-    rm -f "$out/$name.mask.png" "$out/$name.error"
+    compare_images "$name" "$ref" "$actual" "$out" || failures=$((failures + 1))
 done
 
 # A reference without a record in the table is stale.
