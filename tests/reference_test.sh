@@ -20,8 +20,11 @@ case "$snapshot" in *.exe) run=("$here/cmake/wine-run.sh") ;; esac
 
 rm -rf "$out"
 mkdir -p "$out/rendered" "$refs"
-if ! (cd "$out/rendered" && "${run[@]}" "$snapshot" --header "$here/resources/header.bmp" --cases .); then
-    echo "FAIL: the snapshot command failed"
+# Its output goes to a file: a Wine service it wakes must not hold the caller's pipe.
+if ! (cd "$out/rendered" && "${run[@]}" "$snapshot" --header "$here/resources/header.bmp" \
+    --cases .) >"$out/snapshot.log" 2>&1 </dev/null; then
+    echo "FAIL: the snapshot command failed:"
+    cat "$out/snapshot.log"
     exit 1
 fi
 

@@ -17,7 +17,8 @@ rm -rf "$out"
 mkdir -p "$out/records"
 # The saver reads header.bmp from its current directory, the snapshot from --header.
 cp "$here/resources/header.bmp" "$out/"
-if ! (cd "$out/records" && "$wine_run" "$snapshot" --header ../header.bmp --cases .) >/dev/null; then
+if ! (cd "$out/records" && "$wine_run" "$snapshot" --header ../header.bmp --cases .) \
+    >/dev/null 2>&1 </dev/null; then
     echo "FAIL: the snapshot command failed"
     exit 1
 fi
