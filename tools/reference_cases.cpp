@@ -162,12 +162,4 @@ std::span<const ReferenceCase> referenceCases() {
     return kCases;
 }
 
-const ReferenceCase* findReferenceCase(const char* name) {
-    for (const ReferenceCase& c : kCases) {
-        if (std::strcmp(c.name, name) == 0)
-            return &c;
-    }
-    return nullptr;
-}
-
 }  // namespace vandrel

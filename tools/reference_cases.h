@@ -18,6 +18,5 @@ struct ReferenceCase {
 };
 
 std::span<const ReferenceCase> referenceCases();
-const ReferenceCase* findReferenceCase(const char* name);
 
 }  // namespace vandrel
