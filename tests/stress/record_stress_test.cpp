@@ -127,7 +127,9 @@ void randomWrite(SharedStatus s, RecordGenerator& worker, const SanePlot& sane, 
 }
 
 TEST(RecordStress, DashboardUpdatesWhileAWorkerWritesAtFullSpeed) {
-    std::vector<uint64_t> words((rec::recordSize + 7) / 8, 0);
+    // Exactly the record's size (malloc aligns it for the 8-byte fields), so that an
+    // access just past its end is an ASan report.
+    std::vector<uint32_t> words(rec::recordSize / 4, 0);
     SharedStatus s(words.data());
     Dashboard dashboard(s, true, "no-header.bmp");
     RecordGenerator worker(s, GeneratorOptions{});
@@ -167,7 +169,8 @@ TEST(RecordStress, DashboardUpdatesWhileAWorkerWritesAtFullSpeed) {
                 static_cast<double>(writeCount) / elapsed);
     std::printf("longest update %.1f ms\n", longestMs);
 
-    EXPECT_GT(writeCount, updates);
+    EXPECT_GT(writeCount, 0u);
+    EXPECT_GT(drew, 0u);
     // The row walk's budget is a second; the rest of an update is bounded work.
     EXPECT_LT(longestMs, 5000);
     // After the storm a well-behaved worker is served in full within bounded updates.
