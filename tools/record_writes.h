@@ -31,10 +31,9 @@ std::span<const size_t> partFlags();
 uint32_t interestingI32(uint32_t index);
 float interestingF32(uint32_t index);
 double interestingF64(uint32_t index);
-uint32_t interestingCount();
 
 // Stores raw bits into element `element` (taken modulo the count) of a number field;
-// a text field gets the bits as text.
+// text fields go through writeText.
 void writeBits(SharedStatus s, const Field& f, uint32_t element, uint64_t bits);
 // Writes `length` bytes of a text field (cut to the field) from `bytes`, then a NUL if
 // `terminated` and there is room; the rest of the field keeps what it held.
