@@ -15,6 +15,14 @@ struct Clock {
 };
 Clock steadyClock();
 
+// Called between the steps of one update: before each flag is read and before the plot.
+// The saver sets none; the fuzz target and tests write the record there, as a worker may
+// at any moment.
+struct StepHook {
+    void (*call)(void* context) = nullptr;
+    void* context = nullptr;
+};
+
 // Where every element lies, as a function of the text line height alone.
 struct DashboardLayout {
     int32_t lineHeight, headerHeight, analysisHeight, dataInfoHeight, splitX;
@@ -40,6 +48,7 @@ class Dashboard {
 
     // One update: serves the set flags in their fixed order and reports whether it drew.
     bool updateFromStatus();
+    void setStepHook(StepHook hook) { stepHook_ = hook; }
 
     Canvas& canvas() { return *canvas_; }
     // The attention banner, exactly as wide as its text in largeFont and 30 high; null
@@ -82,9 +91,14 @@ class Dashboard {
     void showDrift();
     void showGaussian();
     void showMessage();
+    void betweenSteps() const {
+        if (stepHook_.call)
+            stepHook_.call(stepHook_.context);
+    }
 
     SharedStatus status_;
     Clock clock_;
+    StepHook stepHook_;
     DashboardLayout layout_;
     std::unique_ptr<Canvas> canvas_;
     std::unique_ptr<Canvas> bannerCanvas_;

@@ -31,6 +31,7 @@ bool Dashboard::updateFromStatus() {
         {rec::messageDirty, &Dashboard::showMessage},
     };
     for (const Step& step : steps) {
+        betweenSteps();
         if (!status_.isDirty(step.flag))
             continue;
         if (step.show)
@@ -44,6 +45,7 @@ bool Dashboard::updateFromStatus() {
         }
         drawn_ = true;
     }
+    betweenSteps();
     if (status_.loadI32(rec::messagePresent) == 0)
         updateSpectrumPlot();
     return drawn_;

@@ -28,6 +28,11 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j"$jobs"
 ctest --preset asan -j"$jobs"
 
+echo "== native tests under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j"$jobs"
+ctest --preset tsan -j"$jobs"
+
 echo "== fuzzing"
 scripts/fuzz.sh
 
