@@ -96,18 +96,20 @@ void detachFromWorker() {
     controller.view = nullptr;
 }
 
-// The primary monitor in client coordinates: the whole client area for a preview child,
-// else wherever the screen's origin lies in the window that spans every monitor.
-Rect primaryInClient(HWND window) {
+// Where the drawing goes. A preview child uses its whole client area at scale 1, as it
+// always has; the full-screen window puts it on the primary monitor, wherever the
+// screen's origin lies in the window that spans every monitor.
+Placement placementFor(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
     if ((GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) {
-        return {0, 0, client.right, client.bottom};
+        return placeDashboard({0, 0, client.right, client.bottom}, 1);
     }
     POINT origin{0, 0};
     MapWindowPoints(nullptr, window, &origin, 1);
-    return {origin.x, origin.y, origin.x + GetSystemMetrics(SM_CXSCREEN),
-            origin.y + GetSystemMetrics(SM_CYSCREEN)};
+    return placeDashboard({origin.x, origin.y, origin.x + GetSystemMetrics(SM_CXSCREEN),
+                           origin.y + GetSystemMetrics(SM_CYSCREEN)},
+                          settings.Scale);
 }
 
 // Copies a canvas, or a part of it, at the placement's scale: each canvas pixel becomes
@@ -229,7 +231,7 @@ void onCreate(HWND window) {
     controller.priorityClass = ownPriorityClass();
     readSettings();
     controller.timerId = SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
-    controller.placement = placeDashboard(primaryInClient(window), settings.Scale);
+    controller.placement = placementFor(window);
     const Rect& primary = controller.placement.primary;
     controller.logic.create(primary.right - primary.left, GetTickCount(), settings.Blank,
                             settings.Minutes);
@@ -302,7 +304,7 @@ void onPaint(HWND window) {
 
 // The host has moved the window over the new set of monitors.
 void onDisplayChange(HWND window) {
-    controller.placement = placeDashboard(primaryInClient(window), settings.Scale);
+    controller.placement = placementFor(window);
     InvalidateRect(window, nullptr, TRUE);
 }
 
