@@ -308,6 +308,7 @@ int run(const X11Options& options) {
         }
     }
     saver.detach();
+    saver.output.reset();  // its images and GC belong to the connection
     XCloseDisplay(saver.display);
     return 0;
 }
