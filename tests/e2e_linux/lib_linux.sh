@@ -32,9 +32,10 @@ as_user() {
         PATH=/usr/bin:/bin "$@"
 }
 
-# Like as_user, but the command keeps the pid that $! gives (setpriv execs it).
+# Like as_user, for a command started in the background (exec_as_user CMD &): $! is the
+# command's own pid, since the background shell, env and setpriv each exec the next.
 exec_as_user() {
-    env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
+    exec env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
         setpriv --reuid="$E2E_USER" --regid="$E2E_USER" --init-groups "$@"
 }
 
