@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "controller/saver_logic.h"
@@ -26,7 +27,13 @@ inline constexpr const char* kSettingsSection = "boot";
 // Fills settings from the file (missing keys give 0 and empty) and makes ClientDir the
 // current directory when it is set; a directory that does not exist changes nothing.
 void readSettings();
+#ifdef _WIN32
 // Writes one integer key as decimal text; failures are not reported.
 void writeSetting(const char* key, int32_t value);
+#else
+// $XDG_CONFIG_HOME/vandrel/vandrel.ini, or ~/.config/vandrel/vandrel.ini when that is
+// unset or not absolute. False when neither can be told or the path does not fit.
+bool settingsFilePath(char* out, size_t outSize);
+#endif
 
 }  // namespace vandrel

@@ -1,0 +1,92 @@
+#include "controller/ini_text.h"
+
+#include <cstring>
+
+namespace vandrel {
+namespace {
+
+struct Span {
+    const char* begin;
+    const char* end;
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+Span trim(Span s) {
+    while (s.begin < s.end && isBlank(*s.begin))
+        ++s.begin;
+    while (s.end > s.begin && isBlank(s.end[-1]))
+        --s.end;
+    return s;
+}
+
+bool sameName(Span s, const char* name) {
+    const size_t n = std::strlen(name);
+    if (static_cast<size_t>(s.end - s.begin) != n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        char a = s.begin[i], b = name[i];
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<char>(b - 'A' + 'a');
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool iniLookup(const char* text, size_t length, const char* section, const char* key, char* out,
+               size_t outSize, size_t* fullLength) {
+    const char* p = text;
+    const char* end = text + length;
+    bool inSection = false;
+    while (p < end) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (lineEnd == nullptr)
+            lineEnd = end;
+        Span line = trim({p, lineEnd});
+        p = lineEnd < end ? lineEnd + 1 : end;
+        if (line.begin == line.end || *line.begin == ';')
+            continue;
+        if (*line.begin == '[') {
+            const char* close =
+                static_cast<const char*>(std::memchr(line.begin, ']', line.end - line.begin));
+            inSection = close != nullptr && sameName(trim({line.begin + 1, close}), section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const char* equals =
+            static_cast<const char*>(std::memchr(line.begin, '=', line.end - line.begin));
+        if (equals == nullptr || !sameName(trim({line.begin, equals}), key))
+            continue;
+        Span value = trim({equals + 1, line.end});
+        const size_t n = static_cast<size_t>(value.end - value.begin);
+        if (n >= 2 && (*value.begin == '"' || *value.begin == '\'') &&
+            value.end[-1] == *value.begin) {
+            ++value.begin;
+            --value.end;
+        }
+        const size_t whole = static_cast<size_t>(value.end - value.begin);
+        if (fullLength != nullptr)
+            *fullLength = whole;
+        if (outSize > 0) {
+            const size_t kept = whole < outSize - 1 ? whole : outSize - 1;
+            std::memcpy(out, value.begin, kept);
+            out[kept] = '\0';
+        }
+        return true;
+    }
+    if (fullLength != nullptr)
+        *fullLength = 0;
+    if (outSize > 0)
+        out[0] = '\0';
+    return false;
+}
+
+}  // namespace vandrel

@@ -1,0 +1,81 @@
+// Settings on Linux: the same keys and parsing as vandrel.ini on Windows, read from
+// $XDG_CONFIG_HOME/vandrel/vandrel.ini (or ~/.config/vandrel/vandrel.ini).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "controller/ini_text.h"
+#include "controller/settings.h"
+
+namespace vandrel {
+
+SaverSettings settings;
+
+namespace {
+
+// Far more than any settings file; a larger one is read up to here.
+constexpr size_t kMaxFileBytes = 64 * 1024;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+int32_t readInt(const char* text, size_t length, const char* key,
+                int32_t (*parse)(const char*) = parseSettingInt) {
+    char value[256];
+    return iniLookup(text, length, kSettingsSection, key, value, sizeof value) ? parse(value) : 0;
+}
+
+// A value that does not fit the field is dropped whole rather than cut.
+void readPath(const char* text, size_t length, const char* key, char (&field)[kMaxPathChars + 1]) {
+    size_t whole = 0;
+    if (!iniLookup(text, length, kSettingsSection, key, field, sizeof field, &whole) ||
+        whole > kMaxPathChars) {
+        field[0] = '\0';
+    }
+}
+
+}  // namespace
+
+bool settingsFilePath(char* out, size_t outSize) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    int n;
+    if (config != nullptr && config[0] == '/') {
+        n = std::snprintf(out, outSize, "%s/vandrel/%s", config, kSettingsFile);
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] == '\0') {
+            return false;
+        }
+        n = std::snprintf(out, outSize, "%s/.config/vandrel/%s", home, kSettingsFile);
+    }
+    return n > 0 && static_cast<size_t>(n) < outSize;
+}
+
+void readSettings() {
+    settings = SaverSettings{};
+    char path[4096];
+    if (!settingsFilePath(path, sizeof path)) {
+        return;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    if (!file) {
+        return;
+    }
+    std::unique_ptr<char[]> text(new char[kMaxFileBytes]);
+    const size_t length = std::fread(text.get(), 1, kMaxFileBytes, file.get());
+    settings.Blank = readInt(text.get(), length, "Blank");
+    settings.Minutes = readInt(text.get(), length, "Minutes");
+    settings.Scale = readInt(text.get(), length, "Scale", parseScaleSetting);
+    readPath(text.get(), length, "ClientPath", settings.ClientPath);
+    readPath(text.get(), length, "ClientDir", settings.ClientDir);
+    if (settings.ClientDir[0] != '\0') {
+        // A directory that does not exist changes nothing.
+        (void)chdir(settings.ClientDir);
+    }
+}
+
+}  // namespace vandrel
