@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "controller/saver_logic.h"
 #include "host/host.h"
 #include "host/saver_api.h"
+#include "host/saver_input.h"
 
 namespace vandrel {
 

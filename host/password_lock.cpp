@@ -1,5 +1,5 @@
-#include "controller/saver_logic.h"
 #include "host/host.h"
+#include "host/saver_input.h"
 
 namespace vandrel {
 

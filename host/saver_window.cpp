@@ -1,6 +1,6 @@
-#include "controller/saver_logic.h"
 #include "host/host.h"
 #include "host/saver_api.h"
+#include "host/saver_input.h"
 
 namespace vandrel {
 namespace {

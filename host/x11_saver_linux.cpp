@@ -22,10 +22,10 @@
 
 #include "controller/saver_logic.h"
 #include "controller/settings.h"
-#include "controller/shared_status.h"
 #include "host/x11_options.h"
 #include "host/x11_output_linux.h"
 #include "record/posix_share.h"
+#include "record/shared_status.h"
 #include "render/dashboard.h"
 // Last: Xlib defines None, a name the controller's enums use; nothing here needs X's.
 #include <X11/Xlib.h>

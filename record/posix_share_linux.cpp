@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 namespace vandrel {
 namespace {

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 #include "render/canvas.h"
 #include "render/widgets.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 #include "render/canvas.h"
 
 namespace vandrel {

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 // A synthetic analysis worker: it fills a status record with a plausible data unit and
 // keeps it moving, through the same dirty-flag protocol as the real worker. Shared by

@@ -1,6 +1,6 @@
-// vandrel-snapshot: renders the dashboard from a status record to a PNG, for docs,
-// reviews and golden tests. Exit codes: 0 written, 1 the PNG or record could not be
-// written, 2 bad arguments or an unusable record file.
+// vandrel-snapshot: renders the dashboard from a status record to a PNG (a BMP in the
+// Windows build), for docs, reviews and the reference images. Exit codes: 0 written, 1
+// the picture or record could not be written, 2 bad arguments or an unusable record file.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 #include "render/dashboard.h"
-#include "tools/png_writer.h"
+#include "tools/image_writer.h"
 #include "tools/record_generator.h"
+#include "tools/reference_cases.h"
 
 namespace {
 
@@ -20,17 +21,20 @@ using namespace vandrel;
 constexpr const char* kUsage =
     "Usage: vandrel-snapshot [options] RECORD.bin OUT.png\n"
     "       vandrel-snapshot [options] --demo OUT.png\n"
+    "       vandrel-snapshot [options] --cases DIR\n"
     "\n"
     "Renders the 752 x 445 dashboard from a status record and writes it, pixel for\n"
-    "pixel, to OUT.png. RECORD.bin holds the raw bytes of the shared status object\n"
-    "(at least 127148 bytes; anything after them is ignored). Update cycles run until\n"
-    "one draws nothing (at most 1000).\n"
+    "pixel, to OUT.png (a BMP in the Windows build). RECORD.bin holds the raw bytes\n"
+    "of the shared status object (at least 127148 bytes; anything after them is\n"
+    "ignored). Update cycles run until one draws nothing (at most 1000).\n"
     "\n"
     "Options:\n"
     "  --demo                render a generated record instead of a file\n"
     "  --message             (with --demo) the worker asks for attention\n"
     "  --seed N              (with --demo) seed of the generated record, default 1\n"
     "  --write-record FILE   (with --demo) also save the generated record's bytes\n"
+    "  --cases DIR           render every record of the reference table into DIR:\n"
+    "                        NAME.png (or .bmp) and the record NAME.bin\n"
     "  --header PATH         header bitmap, default header.bmp in the current\n"
     "                        directory; a missing file leaves the header black\n"
     "  --help                show this text\n"
@@ -45,6 +49,7 @@ struct Arguments {
     uint32_t seed = 1;
     const char* header = "header.bmp";
     const char* writeRecord = nullptr;
+    const char* casesDir = nullptr;
     std::vector<const char*> files;
 };
 
@@ -88,6 +93,9 @@ std::string parse(int argc, char** argv, Arguments& a, bool& help) {
         } else if (arg == "--write-record") {
             if (!value(a.writeRecord))
                 return "--write-record needs a file name";
+        } else if (arg == "--cases") {
+            if (!value(a.casesDir))
+                return "--cases needs a directory";
         } else if (arg == "--seed") {
             const char* text = nullptr;
             if (!value(text) || !parseSeed(text, a.seed))
@@ -97,6 +105,11 @@ std::string parse(int argc, char** argv, Arguments& a, bool& help) {
         } else {
             a.files.push_back(argv[i]);
         }
+    }
+    if (a.casesDir != nullptr) {
+        if (a.demo || !a.files.empty() || a.message || a.writeRecord != nullptr || a.seed != 1)
+            return "--cases takes no other record or file (try --help)";
+        return {};
     }
     const size_t wanted = a.demo ? 1 : 2;
     if (a.files.size() != wanted) {
@@ -142,6 +155,34 @@ bool writeRecord(const char* path, const std::vector<uint64_t>& words, std::stri
     return ok;
 }
 
+uint32_t stoppedClock(void*) {
+    return 0;
+}
+
+// Every case of the reference table: its picture and its record. The clock stands still,
+// so the plot's time budget never cuts a cycle short and a single tick is reproducible.
+int renderCases(const char* dir, const char* header) {
+    for (const ReferenceCase& c : referenceCases()) {
+        std::vector<uint64_t> words((rec::recordSize + 7) / 8, 0);
+        SharedStatus status(words.data());
+        Dashboard dashboard(status, false, header, Clock{stoppedClock, nullptr});
+        c.fill(status);
+        const std::string base = std::string(dir) + "/" + c.name;
+        std::string error;
+        // The record as it was served, before the cycles cleared its flags.
+        if (!writeRecord((base + ".bin").c_str(), words, error))
+            return fail(1, error);
+        for (int32_t cycle = 0; cycle < c.cycles && dashboard.updateFromStatus(); ++cycle) {
+        }
+        const Canvas& canvas = dashboard.canvas();
+        if (!writeImage((base + kImageExtension).c_str(), canvas.pixels(), canvas.width(),
+                        canvas.height(), error)) {
+            return fail(1, error);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,6 +195,8 @@ int main(int argc, char** argv) {
     }
     if (!problem.empty())
         return fail(2, problem);
+    if (args.casesDir != nullptr)
+        return renderCases(args.casesDir, args.header);
 
     std::vector<uint64_t> words((rec::recordSize + 7) / 8, 0);
     std::string error;
@@ -182,7 +225,7 @@ int main(int argc, char** argv) {
     }
 
     const Canvas& canvas = dashboard.canvas();
-    if (!writePng(out, canvas.pixels(), canvas.width(), canvas.height(), error)) {
+    if (!writeImage(out, canvas.pixels(), canvas.width(), canvas.height(), error)) {
         return fail(1, error);
     }
     return 0;

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 using namespace vandrel;
 

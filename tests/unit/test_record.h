@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 #include "render/canvas.h"
 #include "render/dashboard.h"
 

@@ -258,6 +258,34 @@ std::string PreviewParent::handleText() const {
     return std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
 }
 
+PlatformHook::PlatformHook() : log_(testDirectory() + "\\syscommands.txt") {
+    DeleteFileA(log_.c_str());
+    module_ = LoadLibraryA((testDirectory() + "\\vandrel_test_hook.dll").c_str());
+    auto proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "vandrelTestCbtHook")));
+    if (module_ != nullptr && proc != nullptr) {
+        hook_ = SetWindowsHookExA(WH_CBT, proc, module_, 0);
+    }
+}
+
+PlatformHook::~PlatformHook() {
+    if (hook_ != nullptr) {
+        UnhookWindowsHookEx(hook_);
+    }
+    if (module_ != nullptr) {
+        FreeLibrary(module_);
+    }
+}
+
+HCURSOR shownCursor() {
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetCursorInfo(&info) || !(info.flags & CURSOR_SHOWING)) {
+        return nullptr;
+    }
+    return info.hCursor;
+}
+
 std::string captureScreen(int x, int y, int width, int height) {
     std::string pixels(static_cast<size_t>(width) * height * 4, '\0');
     HDC screen = GetDC(nullptr);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 // Helpers for tests that run the real Vandrel.scr and its stand-ins as processes
 // inside the same Wine prefix, and look at the windows and files they leave.
@@ -91,6 +91,28 @@ class PreviewParent {
     std::string handleText() const;
     HWND window;
 };
+
+// The platform's part inside the saver's process, through a system-wide hook
+// (helpers/cbt_hook.cpp): the arrow is the cursor when the saver window is made, and the
+// system commands that reach the default window procedure are logged.
+class PlatformHook {
+  public:
+    PlatformHook();
+    ~PlatformHook();
+    PlatformHook(const PlatformHook&) = delete;
+    PlatformHook& operator=(const PlatformHook&) = delete;
+    bool ok() const { return hook_ != nullptr; }
+    // One line per command, in hex ("f060" for SC_CLOSE).
+    std::string systemCommands() const { return readFile(log_); }
+
+  private:
+    HMODULE module_ = nullptr;
+    HHOOK hook_ = nullptr;
+    std::string log_;
+};
+
+// The cursor the foreground thread shows (the saver's, while it runs); null when hidden.
+HCURSOR shownCursor();
 
 // Lets the test's own windows handle their messages for ms milliseconds.
 void pumpFor(DWORD ms);

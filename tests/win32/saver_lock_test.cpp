@@ -122,3 +122,45 @@ TEST_F(LockTest, WithoutThePasswordSettingTheFirstRequestCloses) {
     }
     EXPECT_EQ(code, 0u);
 }
+
+TEST_F(LockTest, MouseMovedAtARefusedDialogIsTheNewReferenceAndTheCursorHidesAgain) {
+    TestShare share;
+    ASSERT_TRUE(share.ok());
+    answer("0");
+    writeFile(dir_ + "\\verify_cursor.txt", "300 200");  // the user moves it at the dialog
+    Process process;
+    HWND window = start(process);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(share.waitFor(rec::saverAttached, 1, 10000));
+    PostMessageA(window, WM_LBUTTONDOWN, 0, 0);
+    EXPECT_EQ(process.wait(800), Process::kStillRunning);
+    EXPECT_EQ(calls(), "WindowsScreenSaverClass\n");
+    EXPECT_EQ(shownCursor(), nullptr);  // the dialog showed it
+
+    // Past the pause after the refusal: 3 pixels from where the dialog left the cursor
+    // stay, 5 ask again.
+    DeleteFileA((dir_ + "\\verify_cursor.txt").c_str());
+    SetCursorPos(303, 200);
+    PostMessageA(window, WM_MOUSEMOVE, 0, 0);
+    EXPECT_EQ(process.wait(500), Process::kStillRunning);
+    EXPECT_EQ(calls(), "WindowsScreenSaverClass\n");
+    answer("1");
+    SetCursorPos(305, 200);
+    PostMessageA(window, WM_MOUSEMOVE, 0, 0);
+    EXPECT_EQ(process.wait(10000), 0u);
+    EXPECT_EQ(calls(), "WindowsScreenSaverClass\nWindowsScreenSaverClass\n");
+}
+
+TEST_F(LockTest, CloseRequestWhileTheDialogIsUpIsRefused) {
+    TestShare share;
+    ASSERT_TRUE(share.ok());
+    answer("0");
+    writeFile(dir_ + "\\verify_close.txt", "");  // a close request reaches the saver meanwhile
+    Process process;
+    HWND window = start(process);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(share.waitFor(rec::saverAttached, 1, 10000));
+    PostMessageA(window, WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(process.wait(1000), Process::kStillRunning);
+    EXPECT_EQ(calls(), "WindowsScreenSaverClass\n");  // not a second dialog
+}

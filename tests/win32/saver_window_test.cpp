@@ -287,3 +287,35 @@ TEST_F(SaverWindowTest, BlankScreenWithTheAttentionBanner) {
     saver.post(WM_KEYDOWN, VK_SPACE);
     EXPECT_EQ(saver.process.wait(10000), 0u);
 }
+
+TEST_F(SaverWindowTest, HidesTheCursorAndClosesWhenAnotherApplicationIsActivated) {
+    PlatformHook hook;  // the arrow is the cursor when the window is made
+    ASSERT_TRUE(hook.ok());
+    TestShare share;
+    ASSERT_TRUE(share.ok());
+    RunningSaver saver(share);
+    ASSERT_TRUE(saver.attached());
+    EXPECT_EQ(shownCursor(), nullptr);
+    saver.post(WM_ACTIVATEAPP, TRUE);
+    EXPECT_TRUE(saver.stillRunning());
+    saver.post(WM_ACTIVATEAPP, FALSE);
+    EXPECT_EQ(saver.process.wait(10000), 0u);
+}
+
+TEST_F(SaverWindowTest, SwallowsTheTaskSwitchAndSaverCommandsOnly) {
+    PlatformHook hook;  // logs the commands that reach the default handling
+    ASSERT_TRUE(hook.ok());
+    TestShare share;
+    ASSERT_TRUE(share.ok());
+    RunningSaver saver(share);
+    ASSERT_TRUE(saver.attached());
+    for (WPARAM command : {SC_SCREENSAVE, SC_NEXTWINDOW, SC_PREVWINDOW}) {
+        saver.post(WM_SYSCOMMAND, command);
+    }
+    EXPECT_TRUE(saver.stillRunning(600));
+    EXPECT_EQ(hook.systemCommands(), "");
+    // A command that is not swallowed reaches the default handling, here the closing one.
+    saver.post(WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_EQ(saver.process.wait(10000), 0u);
+    EXPECT_EQ(hook.systemCommands(), "f060\n");
+}

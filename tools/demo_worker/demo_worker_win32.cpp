@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 #include "tools/demo_worker/worker_options.h"
 #include "tools/demo_worker/worker_publish.h"
 #include "tools/record_generator.h"

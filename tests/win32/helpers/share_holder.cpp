@@ -1,12 +1,14 @@
 // Creates the worker's record "vandrel_share" with some content, as a worker would,
 // and keeps it for the number of seconds given (default 60), so that the saver can be
-// watched without the real worker.
+// watched without the real worker. A second argument "message" asks for attention; any
+// other names a file whose first bytes are served as the whole record instead.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 using namespace vandrel;
 
@@ -23,6 +25,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     SharedStatus status(view);
+    if (argc > 2 && !message) {
+        FILE* file = std::fopen(argv[2], "rb");
+        if (file == nullptr || std::fread(view, 1, rec::recordSize, file) != rec::recordSize) {
+            return 2;
+        }
+        std::fclose(file);
+        Sleep(static_cast<DWORD>(seconds) * 1000);
+        return 0;
+    }
     status.setText(rec::userName, rec::userNameEnd - rec::userName, "Test User");
     status.storeI32(rec::unitsCompleted, 42);
     status.storeDouble(rec::totalCpuSeconds, 123456.0);

@@ -7,8 +7,8 @@
 
 #include "controller/saver_logic.h"
 #include "controller/settings.h"
-#include "controller/shared_status.h"
 #include "host/saver_api.h"
+#include "record/shared_status.h"
 #include "render/canvas_win32.h"
 #include "render/color.h"
 #include "render/dashboard.h"

@@ -1,4 +1,4 @@
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 namespace vandrel {
 

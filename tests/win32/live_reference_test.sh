@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The live saver against the reference images: for each record (default: demo message),
+# a stand-in worker serves the record that vandrel-snapshot.exe --cases wrote, the real
+# Vandrel.scr runs full screen beside it, and the dashboard's area of the X screen must
+# equal tests/reference/windows/NAME.png, 0 pixels differing. A real key press then
+# closes the saver, which must exit with 0.
+# Usage: live_reference_test.sh Vandrel.scr vandrel_test_share.exe vandrel-snapshot.exe OUTPUT_DIR
+set -u
+scr=$(realpath "$1") share=$(realpath "$2") snapshot=$(realpath "$3") out=$(realpath -m "$4")
+here="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$here/tests/compare_images.sh"
+wine_run="$here/cmake/wine-run.sh"
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY"; exit 1; }
+export WINEPREFIX="${VANDREL_WINEPREFIX:?}"
+rm -f "$WINEPREFIX/drive_c/windows/vandrel.ini"
+rm -rf "$out"
+mkdir -p "$out/records"
+# The saver reads header.bmp from its current directory, the snapshot from --header.
+cp "$here/resources/header.bmp" "$out/"
+if ! (cd "$out/records" && "$wine_run" "$snapshot" --header ../header.bmp --cases .) \
+    >/dev/null 2>&1 </dev/null; then
+    echo "FAIL: the snapshot command failed"
+    exit 1
+fi
+
+share_pid="" scr_pid=""
+# Only the processes started here, by id (an empty id must never become "kill 0").
+stop_started() {
+    local pid
+    for pid in $scr_pid $share_pid; do
+        [ -n "$pid" ] && [ "$pid" -gt 1 ] && kill "$pid" 2>/dev/null
+    done
+    return 0
+}
+trap stop_started EXIT
+
+read -r width height < <(xdpyinfo | awk '/dimensions:/ { sub("x", " ", $2); print $2 }')
+crop="752x445+$(( (width - 752) / 2 ))+$(( (height - 445) / 2 ))"
+fail=0
+for name in ${VANDREL_LIVE_RECORDS:-demo message}; do
+    ref="$here/tests/reference/windows/$name.png"
+    "$wine_run" "$share" 60 "$out/records/$name.bin" >/dev/null 2>&1 &
+    share_pid=$!
+    sleep 2
+    (cd "$out" && exec "$wine_run" "$scr" /s) >/dev/null 2>&1 &
+    scr_pid=$!
+    # The saver serves the record over a few ticks: wait for the picture to settle.
+    shot="$out/$name.screen.png"
+    for _ in $(seq 40); do
+        sleep 0.5
+        xwd -root -display "$DISPLAY" | convert xwd:- -crop "$crop" +repage "png24:$shot"
+        compare -metric AE "$ref" "$shot" null: 2>/dev/null && break
+    done
+    compare_images "$name" "$ref" "$shot" "$out" || fail=1
+
+    xdotool key space
+    for _ in $(seq 50); do
+        kill -0 "$scr_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$scr_pid" 2>/dev/null; then
+        echo "$name: the saver is still running after a key press"
+        fail=1
+    fi
+    stop_started
+    wait "$scr_pid"
+    code=$?
+    [ "$code" = 0 ] || { echo "$name: the saver's exit code is $code"; fail=1; }
+    wait "$share_pid" 2>/dev/null
+    scr_pid="" share_pid=""
+done
+exit "$fail"
