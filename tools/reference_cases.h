@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <span>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 // The records whose dashboards are kept as reference images (tests/reference/<platform>).
 // Each is built with the record generator or by setting fields, so the table is the whole

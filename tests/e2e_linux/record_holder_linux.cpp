@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "controller/shared_status.h"
 #include "record/posix_share.h"
+#include "record/shared_status.h"
 
 using namespace vandrel;
 

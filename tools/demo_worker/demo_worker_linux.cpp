@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "controller/shared_status.h"
 #include "record/posix_share.h"
+#include "record/shared_status.h"
 #include "tools/demo_worker/worker_options.h"
 #include "tools/demo_worker/worker_publish.h"
 #include "tools/record_generator.h"

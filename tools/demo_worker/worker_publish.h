@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "controller/shared_status.h"
+#include "record/shared_status.h"
 
 // The demo worker's bookkeeping around the generator, free of platform calls so the
 // Windows and the Linux worker share it: new attaches, the stress run's flag rounds and
