@@ -310,6 +310,8 @@ int run(const X11Options& options) {
         }
     }
     saver.detach();
+    // The output's shared-memory image is detached through the display: before it closes.
+    saver.output.reset();
     XCloseDisplay(saver.display);
     return 0;
 }

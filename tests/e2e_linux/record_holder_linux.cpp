@@ -1,6 +1,7 @@
 // vandrel_record_holder: serves a fixed record in /vandrel_share until SIGTERM or SIGINT,
 // for the Linux end-to-end tests: the saver's screenshot of it is compared with the
-// snapshot command's rendering of the same file.
+// snapshot command's rendering of the same file. Like a worker, it sets the file's flags
+// again whenever a saver attaches, since a fresh dashboard draws only what is flagged.
 //   vandrel_record_holder RECORD.bin [--size BYTES]
 // --size cuts the object to BYTES after writing it (a record too short for the saver).
 // Exit codes: 0 ended by a signal, 1 bad arguments or unreadable file, 2 another worker
@@ -23,6 +24,26 @@ volatile sig_atomic_t quit = 0;
 
 void onSignal(int) {
     quit = 1;
+}
+
+// Puts the file's value back into every flag.
+void reflag(SharedStatus status, const unsigned char* file) {
+    static constexpr size_t flags[] = {
+        rec::userInfoDirty, rec::dataInfoDirty, rec::analysisTextDirty, rec::progressDirty,
+        rec::cpuDirty,      rec::barDirty,      rec::driftDirty,        rec::auxDirtyA,
+        rec::auxDirtyB,     rec::gaussianDirty, rec::messageDirty,      rec::plotAxesDirty,
+    };
+    const auto put = [&](size_t offset) {
+        int32_t v;
+        std::memcpy(&v, file + offset, sizeof v);
+        status.storeI32(offset, v);
+    };
+    for (size_t flag : flags) {
+        put(flag);
+    }
+    for (int32_t row = 0; row < rec::plotRowCapacity; ++row) {
+        put(rec::plotRowDirty(row));
+    }
 }
 
 }  // namespace
@@ -67,8 +88,23 @@ int main(int argc, char** argv) {
     if (size >= 0 && ftruncate(share.fd, size) != 0) {
         std::perror("vandrel_record_holder: ftruncate");
     }
-    while (quit == 0) {
-        sigsuspend(&others);
+    if (size >= 0) {
+        // The cut object is never touched again: its mapping ends before the flags.
+        while (quit == 0) {
+            sigsuspend(&others);
+        }
+    } else {
+        sigprocmask(SIG_SETMASK, &others, nullptr);
+        const SharedStatus status(share.view);
+        bool attached = false;
+        while (quit == 0) {
+            const bool now = status.loadI32(rec::saverAttached) != 0;
+            if (now && !attached) {
+                reflag(status, bytes);
+            }
+            attached = now;
+            usleep(10000);
+        }
     }
     removeShare();
     closeShare(share);
