@@ -100,6 +100,9 @@ int main(int argc, char** argv) {
         while (quit == 0) {
             const bool now = status.loadI32(rec::saverAttached) != 0;
             if (now && !attached) {
+                // Later than the saver's first full copy, so the parts come as updates,
+                // several to a tick, as from a worker.
+                usleep(500000);
                 reflag(status, bytes);
             }
             attached = now;
