@@ -41,7 +41,7 @@ if [ "$(id -u)" = 0 ]; then
 else
     E2E_USER=$(id -un)
 fi
-stage=$(e2e_stage "$(find "$build" -name vandrel -type f -perm -u+x | head -1)" \
+stage=$(e2e_stage "$build/host/vandrel" \
     "$build/tools/demo_worker/vandrel-demo-worker")
 # The daemon's home: the user's own ~/.xscreensaver stays untouched.
 E2E_HOME="$stage/home"
