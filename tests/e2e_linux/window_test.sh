@@ -44,7 +44,8 @@ start_saver() {
     "$vandrel" "$@" >"$out/vandrel.log" 2>&1 &
     saver=$!
     wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
-    sleep 1
+    # The holder flags the record again half a second after an attach.
+    sleep 2
 }
 ends() {
     wait_exit 10 "$saver"
