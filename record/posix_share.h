@@ -17,7 +17,16 @@ struct PosixShare {
 // The saver's side: opens the existing object read-write and maps it. An object smaller
 // than the record is treated as missing, as a short mapping is on Windows. False, with
 // nothing held, when the object is missing or cannot be mapped.
+//
+// Unlike a Windows mapping, the object can be shrunk by another process while it is
+// mapped, and a read past its new end raises SIGBUS. The saver's mapping is guarded: on
+// such a fault the view is replaced by zero-filled private memory (so the read that
+// faulted, and every later one, sees zeros) and shareLost() turns true. One share is
+// guarded at a time; the guard lasts until closeShare.
 bool openShare(PosixShare& share, const char* name = kPosixShareName);
+
+// True once the guarded share was shrunk under its view.
+bool shareLost();
 
 // The worker's side: takes the workers' lock (an advisory lock on a second object, name
 // plus ".lock", held while the share is open), then replaces whatever object a crashed

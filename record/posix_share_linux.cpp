@@ -1,6 +1,7 @@
 #include "record/posix_share.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -13,6 +14,44 @@
 
 namespace vandrel {
 namespace {
+
+// The guarded view, read by the signal handler.
+void* volatile guardedView = nullptr;
+volatile size_t guardedSize = 0;
+volatile sig_atomic_t lost = 0;
+struct sigaction previousBusAction {};
+
+void onBusError(int signal, siginfo_t* info, void* context) {
+    char* view = static_cast<char*>(guardedView);
+    char* address = static_cast<char*>(info->si_addr);
+    if (view != nullptr && address >= view && address < view + guardedSize &&
+        mmap(view, guardedSize, PROT_READ | PROT_WRITE, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1,
+             0) != MAP_FAILED) {
+        lost = 1;
+        return;  // the faulting access runs again, on zeros
+    }
+    // Not ours: whatever handled it before, or the default end.
+    if (previousBusAction.sa_flags & SA_SIGINFO) {
+        previousBusAction.sa_sigaction(signal, info, context);
+        return;
+    }
+    sigaction(SIGBUS, &previousBusAction, nullptr);
+    raise(SIGBUS);
+}
+
+void guard(void* view, size_t size) {
+    static bool installed = false;
+    if (!installed) {
+        struct sigaction action {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        installed = sigaction(SIGBUS, &action, &previousBusAction) == 0;
+    }
+    lost = 0;
+    guardedSize = size;
+    guardedView = view;
+}
 
 bool mapWhole(PosixShare& share, int fd, size_t size) {
     void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
@@ -41,7 +80,12 @@ bool openShare(PosixShare& share, const char* name) {
         close(fd);
         return false;
     }
+    guard(share.view, share.size);
     return true;
+}
+
+bool shareLost() {
+    return lost != 0;
 }
 
 bool createShare(PosixShare& share, bool* alreadyRunning, const char* name) {
@@ -82,6 +126,9 @@ bool createShare(PosixShare& share, bool* alreadyRunning, const char* name) {
 }
 
 void closeShare(PosixShare& share) {
+    if (share.view != nullptr && share.view == guardedView) {
+        guardedView = nullptr;
+    }
     if (share.view != nullptr) {
         munmap(share.view, share.size);
     }

@@ -54,11 +54,19 @@ e2e_cleanup() {
 # Starts Xvfb with the given screen size on the first free display of the range in
 # VANDREL_E2E_DISPLAYS ("first last", default "100 140") and exports DISPLAY.
 e2e_xvfb() {
-    local size="$1" first last n
+    e2e_x_server Xvfb -screen 0 "${1}x24" -nolisten tcp
+}
+
+# Starts the X server command $1 with the rest of the arguments after its display, on
+# the first free display of VANDREL_E2E_DISPLAYS, waits until it answers and exports
+# DISPLAY; its process id lands in E2E_XVFB_PID.
+e2e_x_server() {
+    local server="$1" first last n
+    shift
     read -r first last <<<"${VANDREL_E2E_DISPLAYS:-100 140}"
     for n in $(seq "$first" "$last"); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+        "$server" ":$n" "$@" >/dev/null 2>&1 &
         E2E_XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 100); do
@@ -69,7 +77,7 @@ e2e_xvfb() {
         wait "$E2E_XVFB_PID" 2>/dev/null
         E2E_XVFB_PID=""
     done
-    echo "error: no free X display in ${first}..${last} for Xvfb" >&2
+    echo "error: no free X display in ${first}..${last} for $server" >&2
     return 1
 }
 
@@ -77,7 +85,7 @@ e2e_xvfb() {
 # room for monitors up to $1 x $2 in all, and exports DISPLAY. Unlike Xvfb it shows
 # Wine each monitor that xrandr switches on. Needs root, as Xorg does.
 e2e_xorg_dummy() {
-    local dir="$3" first last n
+    local dir="$3"
     mkdir -p "$dir/xorg.conf.d"
     cat >"$dir/xorg.conf" <<CONF
 Section "Device"
@@ -101,23 +109,8 @@ Section "Screen"
     EndSubSection
 EndSection
 CONF
-    read -r first last <<<"${VANDREL_E2E_DISPLAYS:-100 140}"
-    for n in $(seq "$first" "$last"); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xorg ":$n" -config "$dir/xorg.conf" -configdir "$dir/xorg.conf.d" -noreset \
-            -nolisten tcp -logfile "$dir/xorg.log" >/dev/null 2>&1 &
-        E2E_XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 100); do
-            xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && return 0
-            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        wait "$E2E_XVFB_PID" 2>/dev/null
-        E2E_XVFB_PID=""
-    done
-    echo "error: no free X display in ${first}..${last} for Xorg" >&2
-    return 1
+    e2e_x_server Xorg -config "$dir/xorg.conf" -configdir "$dir/xorg.conf.d" -noreset \
+        -nolisten tcp -logfile "$dir/xorg.log"
 }
 
 # Switches the dummy server's monitors: the primary alone, or with a second one right
