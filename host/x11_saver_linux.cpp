@@ -84,7 +84,7 @@ struct Saver {
     ControllerLogic logic;
     Placement placement;
     PosixShare share;
-    Dashboard* dashboard = nullptr;  // lives until the process ends
+    Dashboard* dashboard = nullptr;  // from the attach until the detach
     bool workerStarted = false;
     int32_t width = 0, height = 0;
 
@@ -108,6 +108,8 @@ struct Saver {
     }
 
     void detach() {
+        delete dashboard;
+        dashboard = nullptr;
         if (share.view != nullptr) {
             SharedStatus(share.view).storeI32(rec::saverAttached, 0);
         }
