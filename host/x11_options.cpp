@@ -10,7 +10,7 @@ namespace vandrel {
 const char* const kX11Usage =
     "usage: vandrel [--root | --window | --window-id ID] [--help]\n"
     "  Shows the volunteer worker's dashboard from its shared record /vandrel_share.\n"
-    "  --root          draw on the root window\n"
+    "  --root          draw on the root window ($XSCREENSAVER_WINDOW when set)\n"
     "  --window        draw in a window of its own; a key or a click closes it\n"
     "  --window-id ID  draw in the window ID (decimal or 0x hexadecimal)\n"
     "  Without these it draws in $XSCREENSAVER_WINDOW, or in a window of its own.\n"

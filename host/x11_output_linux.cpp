@@ -166,6 +166,9 @@ void X11Output::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, 
     if (shmAttached_) {
         XShmPutImage(display_, window_, gc_, image_, 0, 0, target.left, target.top,
                      static_cast<unsigned>(w), static_cast<unsigned>(h), False);
+        // The server reads the shared image when it gets to the request: the next part
+        // may be written into it only after that.
+        XSync(display_, False);
     } else {
         XPutImage(display_, window_, gc_, image_, 0, 0, target.left, target.top,
                   static_cast<unsigned>(w), static_cast<unsigned>(h));

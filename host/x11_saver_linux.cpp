@@ -84,7 +84,7 @@ struct Saver {
     ControllerLogic logic;
     Placement placement;
     PosixShare share;
-    Dashboard* dashboard = nullptr;  // lives until the process ends
+    Dashboard* dashboard = nullptr;  // from the attach until the detach
     bool workerStarted = false;
     int32_t width = 0, height = 0;
 
@@ -108,6 +108,8 @@ struct Saver {
     }
 
     void detach() {
+        delete dashboard;
+        dashboard = nullptr;
         if (share.view != nullptr) {
             SharedStatus(share.view).storeI32(rec::saverAttached, 0);
         }
@@ -215,11 +217,13 @@ bool openWindow(Saver& saver, const X11Options& options) {
     Display* d = saver.display;
     X11Target target = options.target;
     unsigned long id = options.windowId;
-    if (target == X11Target::Default) {
+    // The daemon runs its display modes with --root and covers the screen with a window
+    // of its own, named in XSCREENSAVER_WINDOW: that window is the root to draw on.
+    if (target == X11Target::Default || target == X11Target::Root) {
         const char* fromDaemon = std::getenv("XSCREENSAVER_WINDOW");
         if (fromDaemon != nullptr && parseWindowId(fromDaemon, id)) {
             target = X11Target::WindowId;
-        } else {
+        } else if (target == X11Target::Default) {
             target = X11Target::Window;
         }
     }

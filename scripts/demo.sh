@@ -8,8 +8,13 @@
 #   --seconds N  how long the dashboard runs before the screenshot (default 10)
 #   --size WxH   screen size of the Xvfb (default 800x600; not used on a real display)
 #   --out FILE   the screenshot (default demo.png)
+# scripts/demo.sh --linux [...] shows the Linux saver under xscreensaver instead
+# (scripts/demo_linux.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+for arg in "$@"; do
+    [ "$arg" = --linux ] && exec scripts/demo_linux.sh "$@"
+done
 root="$PWD"
 seconds=10
 size=800x600
@@ -19,7 +24,7 @@ while [ $# -gt 0 ]; do
         --seconds) seconds="${2:?--seconds needs a number}"; shift 2 ;;
         --size) size="${2:?--size needs WxH}"; shift 2 ;;
         --out) out="${2:?--out needs a file name}"; shift 2 ;;
-        -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "demo.sh: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
 done

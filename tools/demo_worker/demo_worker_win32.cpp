@@ -12,6 +12,7 @@
 
 #include "record/shared_status.h"
 #include "tools/demo_worker/worker_options.h"
+#include "tools/demo_worker/worker_publish.h"
 #include "tools/record_generator.h"
 
 namespace vandrel {
@@ -84,98 +85,6 @@ bool waitForWork(DWORD ms) {
         return false;
     }
     return pumpMessages();
-}
-
-// A saver that attaches builds a fresh dashboard, which shows a part only once it is
-// flagged again: so every new attach gets the whole state at once.
-class AttachWatch {
-  public:
-    explicit AttachWatch(SharedStatus status) : status_(status) {}
-    bool newAttach() {
-        bool attached = status_.loadI32(rec::saverAttached) != 0;
-        bool rising = attached && !wasAttached_;
-        wasAttached_ = attached;
-        return rising;
-    }
-
-  private:
-    SharedStatus status_;
-    bool wasAttached_ = false;
-};
-
-// Counts the saver's serves of the user-info flag in the stress run: the worker sets it
-// again at once, so each fall from set to clear is one saver tick. A worker kept off the
-// processor misses ticks (the flag stays clear until it runs again), so the rate is taken
-// over the watched time alone: spans between two looks close enough together that no
-// tick could fall in them unseen.
-class ServeCounter {
-  public:
-    explicit ServeCounter(SharedStatus status) : status_(status) {}
-    // Call between any two writes of the flag.
-    void look(uint64_t nowUs) {
-        const bool set = status_.isDirty(rec::userInfoDirty);
-        const bool fell = wasSet_ && !set;
-        wasSet_ = set;
-        ++looks_;
-        // Counted from the first serve on, so the time before the saver attached is out.
-        if (serves_ != 0 && nowUs - lastLookUs_ <= kWatchedGapUs) {
-            watchedUs_ += nowUs - lastLookUs_;
-            watchedServes_ += fell ? 1 : 0;
-        }
-        lastLookUs_ = nowUs;
-        if (!fell) {
-            return;
-        }
-        if (serves_ == 0) {
-            firstUs_ = nowUs;
-        }
-        lastUs_ = nowUs;
-        ++serves_;
-    }
-    void rewrote() { ++rewrites_; }
-    // Times are in milliseconds from startUs.
-    bool write(const char* path, uint64_t startUs) const {
-        std::FILE* f = std::fopen(path, "w");
-        if (f == nullptr) {
-            return false;
-        }
-        const double perSecond =
-            watchedUs_ > 0 ? watchedServes_ * 1e6 / static_cast<double>(watchedUs_) : 0.0;
-        std::fprintf(f, "rewrites=%llu\nflagRounds=%llu\nserves=%llu\n", rewrites_, looks_,
-                     serves_);
-        const auto ms = [startUs](uint64_t us) {
-            return static_cast<unsigned long long>(us > startUs ? (us - startUs) / 1000 : 0);
-        };
-        std::fprintf(f, "firstMs=%llu\nlastMs=%llu\n", serves_ != 0 ? ms(firstUs_) : 0ULL,
-                     serves_ != 0 ? ms(lastUs_) : 0ULL);
-        std::fprintf(f, "watchedMs=%llu\nperSecond=%.2f\n",
-                     static_cast<unsigned long long>(watchedUs_ / 1000), perSecond);
-        return std::fclose(f) == 0;
-    }
-
-  private:
-    // Longer than a full rewrite, well under the saver's 33 ms tick: a watched span holds
-    // at most one serve.
-    static constexpr uint64_t kWatchedGapUs = 10000;
-    SharedStatus status_;
-    bool wasSet_ = false;
-    unsigned long long rewrites_ = 0, looks_ = 0, serves_ = 0, watchedServes_ = 0;
-    uint64_t firstUs_ = 0, lastUs_ = 0, lastLookUs_ = 0, watchedUs_ = 0;
-};
-
-// Sets every flag the saver serves, the rows published so far included.
-void markEveryFlag(SharedStatus status, int32_t rows) {
-    static constexpr size_t flags[] = {
-        rec::userInfoDirty, rec::dataInfoDirty, rec::analysisTextDirty, rec::progressDirty,
-        rec::cpuDirty,      rec::barDirty,      rec::driftDirty,        rec::auxDirtyA,
-        rec::auxDirtyB,     rec::gaussianDirty, rec::messageDirty,      rec::plotAxesDirty,
-    };
-    for (size_t flag : flags) {
-        status.markDirty(flag);
-    }
-    for (int32_t row = 0; row < rows; ++row) {
-        status.markDirty(rec::plotRowDirty(row));
-    }
 }
 
 // Microseconds on the performance counter: the tick count can be many milliseconds

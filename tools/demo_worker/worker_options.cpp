@@ -13,7 +13,8 @@ const char* const kWorkerUsage =
     "                           [--pass-seconds S] [--passes N] [--serves-file F]\n"
     "\n"
     "A stand-in analysis worker: creates the shared status record vandrel_share\n"
-    "and publishes a synthetic data unit through it until it is closed.\n"
+    "(/vandrel_share in POSIX shared memory on Linux) and publishes a synthetic\n"
+    "data unit through it until it is closed.\n"
     "\n"
     "  -min               accepted for the saver's sake; changes nothing\n"
     "  --seconds N        end by itself after N seconds\n"
@@ -30,7 +31,8 @@ const char* const kWorkerUsage =
     "                     saver served the user-info flag (serves, firstMs,\n"
     "                     lastMs, watchedMs, perSecond as key=value lines)\n"
     "\n"
-    "Ends on Ctrl-C or WM_CLOSE to its window (class VandrelDemoWorker).\n"
+    "Ends on Ctrl-C; on Windows on WM_CLOSE to its window (class\n"
+    "VandrelDemoWorker), on Linux on SIGTERM or SIGHUP.\n"
     "Exit codes: 0 ended normally, 1 bad arguments, 2 another demo worker is\n"
     "running, 3 the record could not be created or another program holds it.\n";
 

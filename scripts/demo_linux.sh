@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Shows the Linux saver vandrel run by xscreensaver with the native demo worker, on an
+# Xvfb of its own, and writes a screenshot to demo-linux.png:
+#   1. the daemon starts as an ordinary user (as root: the user vandrel-e2e, made if
+#      missing; the daemon launches no display modes as root), with a home of its own
+#      whose ~/.xscreensaver runs "vandrel --root" and whose vandrel.ini names the worker;
+#   2. xscreensaver-command -activate: vandrel finds no /vandrel_share, starts the demo
+#      worker with -min and shows the dashboard once the record is there.
+# Usage: scripts/demo.sh --linux [--seconds N] [--size WxH] [--out FILE]
+#   --seconds N  how long the dashboard runs before the screenshot (default 10)
+#   --size WxH   screen size of the Xvfb (default 800x600)
+#   --out FILE   the screenshot (default demo-linux.png)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=10
+size=800x600
+out=demo-linux.png
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --linux) shift ;;
+        --seconds) seconds="${2:?--seconds needs a number}"; shift 2 ;;
+        --size) size="${2:?--size needs WxH}"; shift 2 ;;
+        --out) out="${2:?--out needs a file name}"; shift 2 ;;
+        -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "demo.sh --linux: unknown argument $1 (try --help)" >&2; exit 2 ;;
+    esac
+done
+[[ "$seconds" =~ ^[0-9]+$ ]] || { echo "demo.sh: --seconds needs a whole number" >&2; exit 2; }
+[[ "$size" =~ ^[0-9]+x[0-9]+$ ]] || { echo "demo.sh: --size needs WxH, e.g. 1024x768" >&2; exit 2; }
+
+scripts/install-deps.sh
+echo "== building vandrel and the demo worker"
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j"$(nproc)" --target vandrel vandrel-demo-worker
+build="$PWD/build/linux"
+
+source tests/e2e/lib.sh
+source tests/e2e_linux/lib_linux.sh
+if [ "$(id -u)" = 0 ]; then
+    e2e_user
+else
+    E2E_USER=$(id -un)
+fi
+stage=$(e2e_stage "$build/host/vandrel" \
+    "$build/tools/demo_worker/vandrel-demo-worker")
+# The daemon's home: the user's own ~/.xscreensaver stays untouched.
+E2E_HOME="$stage/home"
+mkdir -p "$E2E_HOME"
+if [ "$(id -u)" = 0 ]; then
+    as_user() {
+        runuser -u "$E2E_USER" -- env -i HOME="$E2E_HOME" USER="$E2E_USER" \
+            DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "$@"
+    }
+else
+    as_user() { env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "$@"; }
+fi
+cleanup() {
+    as_user xscreensaver-command -exit >/dev/null 2>&1 || true
+    local p
+    p=$(pid_of "$E2E_USER" vandrel-demo-worker) && kill "$p" 2>/dev/null
+    rm -rf "$stage"
+    e2e_cleanup
+}
+trap cleanup EXIT
+e2e_xvfb "$size"
+echo "== Xvfb of ${size} on $DISPLAY; the daemon runs as $E2E_USER with the home $E2E_HOME"
+
+cat >"$E2E_HOME/.xscreensaver" <<XS
+mode: one
+selected: 0
+timeout: 1:00:00
+lock: False
+fade: False
+unfade: False
+splash: False
+dpmsEnabled: False
+programs: "Vandrel" $stage/vandrel --root \\n
+XS
+write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 5 "$stage/vandrel-demo-worker" \
+    "$stage/client"
+echo "   vandrel.ini: ClientPath=$stage/vandrel-demo-worker ClientDir=$stage/client"
+chown -R "$E2E_USER:" "$E2E_HOME"
+if [ -e "$SHM" ] && [ "$(id -u)" = 0 ]; then
+    echo "   removing a record left by an earlier run"
+    clear_record
+fi
+
+echo "== 1. xscreensaver starts"
+as_user xscreensaver -no-splash >"$stage/xscreensaver.log" 2>&1 &
+wait_for 15 'as_user xscreensaver-command -time >/dev/null 2>&1' ||
+    { echo "error: xscreensaver did not start" >&2; cat "$stage/xscreensaver.log" >&2; exit 1; }
+
+echo "== 2. xscreensaver-command -activate: vandrel starts the demo worker, then shows it"
+as_user xscreensaver-command -activate >/dev/null
+wait_for 15 '[ -n "$(pid_of "$E2E_USER" vandrel-demo-worker)" ]' ||
+    { echo "error: the demo worker did not start" >&2; exit 1; }
+echo "   worker: $(tr '\0' ' ' <"/proc/$(pid_of "$E2E_USER" vandrel-demo-worker)/cmdline")"
+wait_for 15 '[ "$(rec_int 127140)" = 1 ]' ||
+    { echo "error: vandrel did not attach to the record" >&2; exit 1; }
+echo "   vandrel attached: plotWidth=$(rec_int 3900) plotHeight=$(rec_int 3904)"
+sleep "$seconds"
+shot "$out"
+echo "   wrote $out ($(identify -format '%wx%h' "$out"))"
+
+as_user xscreensaver-command -deactivate >/dev/null
+wait_for 10 '[ -z "$(pid_of "$E2E_USER" vandrel)" ]' || true
+echo "== done: -deactivate ended vandrel (saverAttached=$(rec_int 127140)); see $out"

@@ -1,0 +1,70 @@
+# Sourced by the Linux end-to-end tests, after tests/e2e/lib.sh (X server, screenshots,
+# checks): the record in /dev/shm, the unprivileged user, processes by name.
+SHM=/dev/shm/vandrel_share
+E2E_USER=vandrel-e2e
+
+# An int32 field of the record, by byte offset (saverAttached 127140, plotWidth 3900).
+rec_int() { od -An -t d4 -j "$1" -N 4 "$SHM" 2>/dev/null | tr -d ' '; }
+
+# Waits up to $1 seconds for the shell condition $2.
+wait_for() {
+    local i
+    for i in $(seq $(($1 * 10))); do
+        eval "$2" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Removes whatever record and workers' lock earlier runs left (a lock object made by
+# another user would keep this user's worker from starting).
+clear_record() { rm -f "$SHM" "$SHM.lock"; }
+
+# The unprivileged user the daemon needs (it launches no hacks as root); made once.
+e2e_user() {
+    id -u "$E2E_USER" >/dev/null 2>&1 || useradd --create-home --shell /bin/sh "$E2E_USER"
+    E2E_HOME=$(getent passwd "$E2E_USER" | cut -d: -f6)
+}
+
+# Runs a command as that user with a clean environment, through a login-less runuser.
+as_user() {
+    runuser -u "$E2E_USER" -- env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" \
+        PATH=/usr/bin:/bin "$@"
+}
+
+# Like as_user, for a command started in the background (exec_as_user CMD &): $! is the
+# command's own pid, since the background shell, env and setpriv each exec the next.
+exec_as_user() {
+    exec env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin \
+        setpriv --reuid="$E2E_USER" --regid="$E2E_USER" --init-groups "$@"
+}
+
+# Pid of the newest process of user $1 whose command name is $2 (cut to 15 characters
+# by the kernel); empty when there is none.
+pid_of() { pgrep -n -u "$1" -x "${2:0:15}"; }
+
+# Copies the given programs into a fresh directory that every user can read, with a
+# client folder (header.bmp) beside them; prints the directory.
+e2e_stage() {
+    local dir
+    dir=$(mktemp -d /tmp/vandrel-e2e.XXXXXX)
+    chmod 755 "$dir"
+    cp "$@" "$dir/"
+    mkdir "$dir/client"
+    cp "$(dirname "${BASH_SOURCE[0]}")/../../resources/header.bmp" "$dir/client/"
+    chmod -R a+rX "$dir"
+    echo "$dir"
+}
+
+# Writes a settings file. Usage: write_settings FILE BLANK MINUTES CLIENT_PATH CLIENT_DIR
+write_settings() {
+    mkdir -p "$(dirname "$1")"
+    printf '[boot]\nBlank=%s\nMinutes=%s\nClientPath=%s\nClientDir=%s\n' "$2" "$3" "$4" "$5" >"$1"
+}
+
+# Pixels that differ between the dashboard area of screenshot $1 (canvas at $3,$4) and
+# the reference rendering $2; a difference image goes next to the screenshot.
+dashboard_diff() {
+    convert "$1" -crop "752x445+$3+$4" +repage "${1%.png}_dashboard.png"
+    compare -metric AE "${1%.png}_dashboard.png" "$2" "${1%.png}_diff.png" 2>&1
+}

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# vandrel's own modes on a 1024 x 768 Xvfb of its own, with a fixed record:
+#   1. --window: a window of its own that a key press, and then a click, end with exit
+#      code 0 and saverAttached back to 0;
+#   2. --window-id: drawing into another program's window, the dashboard centred in it
+#      and equal to the snapshot of the same record; a key press does not end it,
+#      SIGTERM does, with exit code 0 and saverAttached back to 0;
+#   3. the command line: --help exits 0, an unknown option prints the usage and exits 2.
+# Usage: window_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
+set -u
+vandrel="$1"
+holder_exe="$2"
+snapshot="$3"
+out="$4"
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../e2e/lib.sh"
+source "$here/lib_linux.sh"
+rm -rf "$out"
+mkdir -p "$out/home"
+cleanup() {
+    [ -n "${saver:-}" ] && kill -9 "$saver" 2>/dev/null
+    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null && wait "$holder"
+    [ -n "${other:-}" ] && kill "$other" 2>/dev/null
+    clear_record
+    e2e_cleanup
+}
+trap cleanup EXIT
+e2e_xvfb 1024x768 || exit 1
+start=$SECONDS
+# Settings of a home of the test's own; the worker is never needed here.
+export HOME="$out/home"
+unset XDG_CONFIG_HOME XSCREENSAVER_WINDOW
+write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 /nonexistent "$out"
+cp "$here/../../resources/header.bmp" "$out/"
+
+"$snapshot" --demo --header "$out/header.bmp" --write-record "$out/record.bin" \
+    "$out/reference.png"
+clear_record
+"$holder_exe" "$out/record.bin" &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+
+start_saver() {
+    "$vandrel" "$@" >"$out/vandrel.log" 2>&1 &
+    saver=$!
+    wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+    # The holder flags the record again half a second after an attach.
+    sleep 2
+}
+ends() {
+    wait_exit 10 "$saver"
+    check "$1 ends vandrel with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
+    check "$1: saverAttached is 0 afterwards" [ "$(rec_int 127140)" = 0 ]
+    saver=""
+}
+
+echo "# 1. --window"
+xdotool mousemove 512 384
+for input in "key a" "click 1"; do
+    start_saver --window
+    check "--window: vandrel attached" [ "$(rec_int 127140)" = 1 ]
+    shot "$out/window_${input% *}.png"
+    read -r w h x y <<<"$(lit_box "$out/window_${input% *}.png")"
+    check "--window: the dashboard shows (${w}x${h} lit)" '[ "${w:-0}" -ge 700 ]'
+    # Keys go to the focused window; the pointer rests in the middle of the screen.
+    win=$(xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p')
+    xdotool windowfocus "$win" 2>/dev/null
+    xdotool $input
+    ends "--window: $input"
+done
+
+echo "# 2. --window-id"
+# A window that draws nothing itself (a program that did would draw over the saver):
+# 900 x 500 at (0, 0), made through Xlib, kept until killed. From 800 wide on, the
+# dashboard is drawn; narrower windows show it quietly or as labels.
+python3 -c '
+import ctypes, sys, time
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 4 + \
+    [ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
+x.XCreateSimpleWindow.restype = ctypes.c_ulong
+x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XFlush.argtypes = [ctypes.c_void_p]
+d = x.XOpenDisplay(None)
+w = x.XCreateSimpleWindow(d, x.XDefaultRootWindow(d), 0, 0, 900, 500, 0, 0, 0x808080)
+x.XMapWindow(d, w)
+x.XFlush(d)
+print(hex(w), flush=True)
+time.sleep(3600)
+' >"$out/other_window" &
+other=$!
+wait_for 10 '[ -s "$out/other_window" ]'
+id=$(cat "$out/other_window")
+wait_for 5 'xwininfo -id "$id" 2>/dev/null | grep -q IsViewable'
+read -r ox oy <<<"$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {print x, $NF}')"
+start_saver --window-id "$id"
+shot "$out/window_id.png"
+diff=$(dashboard_diff "$out/window_id.png" "$out/reference.png" $((ox + 74)) $((oy + 27)))
+check "--window-id: the dashboard, centred in the window, equals the snapshot ($diff differ)" \
+    [ "$diff" = 0 ]
+xdotool mousemove $((ox + 100)) $((oy + 100)) key a
+sleep 1
+check "--window-id: a key press does not end vandrel" kill -0 "$saver"
+kill -TERM "$saver"
+ends "--window-id: SIGTERM"
+
+echo "# 3. the command line"
+"$vandrel" --help >"$out/help.txt" 2>&1
+code=$?
+check "--help exits 0 with the usage (got $code)" \
+    '[ $code = 0 ] && grep -q -- --window-id "$out/help.txt"'
+"$vandrel" --bogus >"$out/bogus.txt" 2>&1
+code=$?
+check "an unknown option exits 2 with the usage (got $code)" \
+    '[ $code = 2 ] && grep -q -- --window-id "$out/bogus.txt"'
+"$vandrel" -window-id >/dev/null 2>&1
+code=$?
+check "-window-id without a window id exits 2 (got $code)" [ $code = 2 ]
+
+echo "vandrel window modes: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
+[ "$E2E_FAILURES" = 0 ]
