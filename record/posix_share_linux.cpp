@@ -99,7 +99,8 @@ bool createShare(PosixShare& share, bool* alreadyRunning, const char* name) {
     }
     std::strcpy(lockName, name);
     std::strcat(lockName, ".lock");
-    const int lockFd = shm_open(lockName, O_RDWR | O_CREAT, 0600);
+    // Readable by all: a lock object another user left must not stop this one taking it.
+    const int lockFd = shm_open(lockName, O_RDONLY | O_CREAT, 0644);
     if (lockFd < 0) {
         return false;
     }
