@@ -65,17 +65,7 @@ trap cleanup EXIT
 e2e_xvfb "$size"
 echo "== Xvfb of ${size} on $DISPLAY; the daemon runs as $E2E_USER with the home $E2E_HOME"
 
-cat >"$E2E_HOME/.xscreensaver" <<XS
-mode: one
-selected: 0
-timeout: 1:00:00
-lock: False
-fade: False
-unfade: False
-splash: False
-dpmsEnabled: False
-programs: "Vandrel" $stage/vandrel --root \\n
-XS
+write_xscreensaver_settings "$E2E_HOME/.xscreensaver" "$stage/vandrel"
 write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 5 "$stage/vandrel-demo-worker" \
     "$stage/client"
 echo "   vandrel.ini: ClientPath=$stage/vandrel-demo-worker ClientDir=$stage/client"

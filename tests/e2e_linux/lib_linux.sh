@@ -57,6 +57,22 @@ e2e_stage() {
 }
 
 # Writes a settings file. Usage: write_settings FILE BLANK MINUTES CLIENT_PATH CLIENT_DIR
+# The daemon's settings: vandrel alone (program $2, with --root), shown at once on
+# -activate, no lock, no fades, no splash. Usage: write_xscreensaver_settings FILE PROGRAM
+write_xscreensaver_settings() {
+    cat >"$1" <<XS
+mode: one
+selected: 0
+timeout: 1:00:00
+lock: False
+fade: False
+unfade: False
+splash: False
+dpmsEnabled: False
+programs: "Vandrel" $2 --root \\n
+XS
+}
+
 write_settings() {
     mkdir -p "$(dirname "$1")"
     printf '[boot]\nBlank=%s\nMinutes=%s\nClientPath=%s\nClientDir=%s\n' "$2" "$3" "$4" "$5" >"$1"

@@ -39,18 +39,7 @@ start=$SECONDS
 cx=24 cy=77
 purple() { [ "$(pixel "$1" $((cx + $2)) $((cy + $3)))" = "153 102 255" ]; }
 
-# The daemon's settings: vandrel alone, shown at once on -activate, no lock, no fades.
-cat >"$E2E_HOME/.xscreensaver" <<XS
-mode: one
-selected: 0
-timeout: 1:00:00
-lock: False
-fade: False
-unfade: False
-splash: False
-dpmsEnabled: False
-programs: "Vandrel" $stage/vandrel --root \\n
-XS
+write_xscreensaver_settings "$E2E_HOME/.xscreensaver" "$stage/vandrel"
 write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/vandrel-demo-worker" \
     "$stage/client"
 chown -R "$E2E_USER:" "$E2E_HOME/.xscreensaver" "$E2E_HOME/.config"

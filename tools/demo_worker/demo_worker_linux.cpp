@@ -59,12 +59,7 @@ bool waitForWork(uint64_t ms) {
 }
 
 int run(const WorkerOptions& options, SharedStatus status, ServeCounter& serves) {
-    GeneratorOptions generatorOptions;
-    generatorOptions.seed = options.seed;
-    generatorOptions.passMs = options.passSeconds * 1000;
-    generatorOptions.passesPerUnit = static_cast<int32_t>(options.passes);
-    generatorOptions.message = attentionWanted(options, 0);
-    RecordGenerator generator(status, generatorOptions);
+    RecordGenerator generator(status, generatorOptionsFor(options));
     AttachWatch watch(status);
 
     const uint64_t start = nowMs();

@@ -109,12 +109,7 @@ class MicroClock {
 
 int run(const WorkerOptions& options, SharedStatus status, ServeCounter& serves,
         const MicroClock& clock) {
-    GeneratorOptions generatorOptions;
-    generatorOptions.seed = options.seed;
-    generatorOptions.passMs = options.passSeconds * 1000;
-    generatorOptions.passesPerUnit = static_cast<int32_t>(options.passes);
-    generatorOptions.message = attentionWanted(options, 0);
-    RecordGenerator generator(status, generatorOptions);
+    RecordGenerator generator(status, generatorOptionsFor(options));
     AttachWatch watch(status);
 
     const ULONGLONG start = GetTickCount64();

@@ -64,4 +64,13 @@ void markEveryFlag(SharedStatus status, int32_t rows) {
     }
 }
 
+GeneratorOptions generatorOptionsFor(const WorkerOptions& options) {
+    GeneratorOptions generatorOptions;
+    generatorOptions.seed = options.seed;
+    generatorOptions.passMs = options.passSeconds * 1000;
+    generatorOptions.passesPerUnit = static_cast<int32_t>(options.passes);
+    generatorOptions.message = attentionWanted(options, 0);
+    return generatorOptions;
+}
+
 }  // namespace vandrel

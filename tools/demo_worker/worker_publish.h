@@ -2,6 +2,8 @@
 #include <cstdint>
 
 #include "record/shared_status.h"
+#include "tools/demo_worker/worker_options.h"
+#include "tools/record_generator.h"
 
 // The demo worker's bookkeeping around the generator, free of platform calls so the
 // Windows and the Linux worker share it: new attaches, the stress run's flag rounds and
@@ -45,6 +47,9 @@ class ServeCounter {
     unsigned long long rewrites_ = 0, looks_ = 0, serves_ = 0, watchedServes_ = 0;
     uint64_t firstUs_ = 0, lastUs_ = 0, lastLookUs_ = 0, watchedUs_ = 0;
 };
+
+// The generator's settings for a worker's options, its attention state at the start.
+GeneratorOptions generatorOptionsFor(const WorkerOptions& options);
 
 // Sets every flag the saver serves, the rows published so far included.
 void markEveryFlag(SharedStatus status, int32_t rows);
