@@ -78,6 +78,21 @@ write_settings() {
     printf '[boot]\nBlank=%s\nMinutes=%s\nClientPath=%s\nClientDir=%s\n' "$2" "$3" "$4" "$5" >"$1"
 }
 
+# A screenshot once the picture has settled: two shots half a second apart that agree,
+# tried for up to 15 s. A record served again while the saver is still drawing it is
+# drawn twice, and only the end of the second pass is the picture to compare.
+settled_shot() {
+    local i
+    shot "$1"
+    for i in $(seq 30); do
+        sleep 0.5
+        shot "$1.next.png"
+        [ "$(compare -metric AE "$1" "$1.next.png" null: 2>&1)" = 0 ] && break
+        mv "$1.next.png" "$1"
+    done
+    rm -f "$1.next.png"
+}
+
 # Pixels that differ between the dashboard area of screenshot $1 (canvas at $3,$4) and
 # the reference rendering $2; a difference image goes next to the screenshot.
 dashboard_diff() {

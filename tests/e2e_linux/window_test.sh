@@ -5,7 +5,9 @@
 #   2. --window-id: drawing into another program's window, the dashboard centred in it
 #      and equal to the snapshot of the same record; a key press does not end it,
 #      SIGTERM does, with exit code 0 and saverAttached back to 0;
-#   3. the command line: --help exits 0, an unknown option prints the usage and exits 2.
+#   3. a window narrower than 640 shows the two-line label; with Blank=1 and Minutes=0 the
+#      screen is black but for the attention banner at y = 10;
+#   4. the command line: --help exits 0, an unknown option prints the usage and exits 2.
 # Usage: window_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
 set -u
 vandrel="$1"
@@ -40,6 +42,31 @@ clear_record
 holder=$!
 wait_for 5 '[ -e "$SHM" ]'
 
+# A window that draws nothing itself (a program that did would draw over the saver),
+# W x H at (0, 0), made through Xlib and kept until killed; its id lands in $OUT_FILE.
+# Usage: make_window W H OUT_FILE (runs in the background; its pid is in $!)
+make_window() {
+    python3 -c '
+import ctypes, sys, time
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 4 + \
+    [ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
+x.XCreateSimpleWindow.restype = ctypes.c_ulong
+x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XFlush.argtypes = [ctypes.c_void_p]
+d = x.XOpenDisplay(None)
+w = x.XCreateSimpleWindow(d, x.XDefaultRootWindow(d), 0, 0, int(sys.argv[1]),
+                          int(sys.argv[2]), 0, 0, 0x808080)
+x.XMapWindow(d, w)
+x.XFlush(d)
+print(hex(w), flush=True)
+time.sleep(3600)
+' "$1" "$2" >"$3" &
+}
+
 start_saver() {
     "$vandrel" "$@" >"$out/vandrel.log" 2>&1 &
     saver=$!
@@ -70,34 +97,15 @@ for input in "key a" "click 1"; do
 done
 
 echo "# 2. --window-id"
-# A window that draws nothing itself (a program that did would draw over the saver):
-# 900 x 500 at (0, 0), made through Xlib, kept until killed. From 800 wide on, the
-# dashboard is drawn; narrower windows show it quietly or as labels.
-python3 -c '
-import ctypes, sys, time
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 4 + \
-    [ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
-x.XCreateSimpleWindow.restype = ctypes.c_ulong
-x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XFlush.argtypes = [ctypes.c_void_p]
-d = x.XOpenDisplay(None)
-w = x.XCreateSimpleWindow(d, x.XDefaultRootWindow(d), 0, 0, 900, 500, 0, 0, 0x808080)
-x.XMapWindow(d, w)
-x.XFlush(d)
-print(hex(w), flush=True)
-time.sleep(3600)
-' >"$out/other_window" &
+# A 900 x 500 window: from 800 wide on, the dashboard is drawn.
+make_window 900 500 "$out/other_window"
 other=$!
 wait_for 10 '[ -s "$out/other_window" ]'
 id=$(cat "$out/other_window")
 wait_for 5 'xwininfo -id "$id" 2>/dev/null | grep -q IsViewable'
 read -r ox oy <<<"$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {print x, $NF}')"
 start_saver --window-id "$id"
-shot "$out/window_id.png"
+settled_shot "$out/window_id.png"
 diff=$(dashboard_diff "$out/window_id.png" "$out/reference.png" $((ox + 74)) $((oy + 27)))
 check "--window-id: the dashboard, centred in the window, equals the snapshot ($diff differ)" \
     [ "$diff" = 0 ]
@@ -107,7 +115,42 @@ check "--window-id: a key press does not end vandrel" kill -0 "$saver"
 kill -TERM "$saver"
 ends "--window-id: SIGTERM"
 
-echo "# 3. the command line"
+echo "# 3. a narrow window and the blank screen"
+kill "$other" 2>/dev/null
+make_window 400 300 "$out/narrow_window"
+other=$!
+wait_for 10 '[ -s "$out/narrow_window" ]'
+id=$(cat "$out/narrow_window")
+wait_for 5 'xwininfo -id "$id" 2>/dev/null | grep -q IsViewable'
+start_saver --window-id "$id"
+shot "$out/label.png"
+convert "$out/label.png" -crop 400x300+0+0 +repage "$out/label_window.png"
+cyan=$(convert "$out/label_window.png" -fill black +opaque cyan -fill white -opaque cyan \
+    -colorspace gray -format '%[fx:int(mean*w*h+0.5)]' info:)
+read -r w h x y <<<"$(lit_box "$out/label_window.png")"
+check "below 640 wide: the two-line label in cyan near (32, 37) ($cyan pixels, box ${w}x${h} at ($x, $y))" \
+    '[ "$cyan" -gt 50 ] && [ "$x" -ge 30 ] && [ "$y" -ge 37 ] && [ $((y + h)) -le 90 ]'
+kill -TERM "$saver"
+ends "labels: SIGTERM"
+kill "$other" 2>/dev/null
+
+# Blank at once, with a worker asking for attention: black but for the banner strip.
+write_settings "$HOME/.config/vandrel/vandrel.ini" 1 0 /nonexistent "$out"
+kill "$holder" && wait "$holder"
+"$snapshot" --demo --message --write-record "$out/message.bin" "$out/message.png"
+clear_record
+"$holder_exe" "$out/message.bin" &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+start_saver --root
+shot "$out/banner.png"
+read -r w h x y <<<"$(lit_box "$out/banner.png")"
+check "blank screen: only the banner shows, in the strip from y = 10 to 39 (${w}x${h} at ($x, $y))" \
+    '[ "${h:-0}" -gt 5 ] && [ "$y" -ge 10 ] && [ $((y + h)) -le 40 ]'
+kill -TERM "$saver"
+ends "blank: SIGTERM"
+
+echo "# 4. the command line"
 "$vandrel" --help >"$out/help.txt" 2>&1
 code=$?
 check "--help exits 0 with the usage (got $code)" \

@@ -76,7 +76,7 @@ check "vandrel has XSCREENSAVER_WINDOW, a window of the screen's size" \
     '[ -n "$window" ] && xwininfo -id "$window" | grep -q "Width: 800"'
 check "vandrel attaches to the record" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
 sleep 2
-shot "$out/fixed.png"
+settled_shot "$out/fixed.png"
 diff=$(dashboard_diff "$out/fixed.png" "$out/reference.png" $cx $cy)
 check "the dashboard equals the snapshot of the same record ($diff pixels differ)" \
     [ "$diff" = 0 ]
