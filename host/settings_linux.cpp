@@ -1,5 +1,7 @@
 // Settings on Linux: the same keys and parsing as vandrel.ini on Windows, read from
-// $XDG_CONFIG_HOME/vandrel/vandrel.ini (or ~/.config/vandrel/vandrel.ini).
+// $XDG_CONFIG_HOME/vandrel/vandrel.ini (or ~/.config/vandrel/vandrel.ini); without that
+// file, from the first vandrel/vandrel.ini of $XDG_CONFIG_DIRS (default /etc/xdg), where
+// the package puts the defaults that point at its demo worker.
 #include <unistd.h>
 
 #include <cstdio>
@@ -55,13 +57,42 @@ bool settingsFilePath(char* out, size_t outSize) {
     return n > 0 && static_cast<size_t>(n) < outSize;
 }
 
+// The user's file, else the first system-wide one; null when there is none.
+static std::FILE* openSettingsFile() {
+    char path[4096];
+    if (settingsFilePath(path, sizeof path)) {
+        if (std::FILE* file = std::fopen(path, "rb")) {
+            return file;
+        }
+    }
+    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+    if (dirs == nullptr || dirs[0] == '\0') {
+        dirs = "/etc/xdg";
+    }
+    for (const char* p = dirs; *p != '\0';) {
+        const char* end = std::strchr(p, ':');
+        const size_t n = end != nullptr ? static_cast<size_t>(end - p) : std::strlen(p);
+        // Relative entries are ignored, as the base directory rules say.
+        if (n > 0 && p[0] == '/') {
+            const int written = std::snprintf(path, sizeof path, "%.*s/vandrel/%s",
+                                              static_cast<int>(n), p, kSettingsFile);
+            if (written > 0 && static_cast<size_t>(written) < sizeof path) {
+                if (std::FILE* file = std::fopen(path, "rb")) {
+                    return file;
+                }
+            }
+        }
+        p += n;
+        if (*p == ':') {
+            ++p;
+        }
+    }
+    return nullptr;
+}
+
 void readSettings() {
     settings = SaverSettings{};
-    char path[4096];
-    if (!settingsFilePath(path, sizeof path)) {
-        return;
-    }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(openSettingsFile());
     if (!file) {
         return;
     }

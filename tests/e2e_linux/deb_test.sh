@@ -29,10 +29,12 @@ check "the config names the installed program (name=\"$name\")" \
     [ -x "$tree/usr/libexec/xscreensaver/$name" ]
 check "the config runs it on the daemon's window" grep -q '<command arg="--root"/>' "$xml"
 check "the config has a description" grep -q '<_description>' "$xml"
+check "the system-wide settings point at the packaged worker" \
+    grep -q '^ClientPath=/usr/bin/vandrel-demo-worker' "$tree/etc/xdg/vandrel/vandrel.ini"
 check "the package holds nothing else" \
     '[ -z "$(dpkg -c "$deb" | awk "{print \$6}" | grep -v -e "/$" -e "^./usr/libexec/xscreensaver/vandrel$" \
         -e "^./usr/bin/vandrel-demo-worker$" -e "^./usr/share/xscreensaver/config/vandrel.xml$" \
-        -e "^./usr/share/vandrel/header.bmp$")" ]'
+        -e "^./usr/share/vandrel/header.bmp$" -e "^./etc/xdg/vandrel/vandrel.ini$")" ]'
 
 info=$(dpkg -I "$deb")
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
@@ -42,6 +44,8 @@ for package in fonts-liberation libc6 libstdc++6 libx11-6 libfreetype6 libfontco
 done
 check "the architecture is amd64" grep -q '^ Architecture: amd64' <<<"$info"
 check "the version is 2.02" grep -q '^ Version: 2.02$' <<<"$info"
+check "the settings are a conffile" \
+    '[ "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles)" = /etc/xdg/vandrel/vandrel.ini ]'
 
 echo "Debian package: $E2E_FAILURES failure(s)"
 [ "$E2E_FAILURES" = 0 ]

@@ -1,0 +1,57 @@
+// The Linux saver's settings file: the user's own first, else the system-wide one.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "controller/settings.h"
+
+namespace vandrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+void write(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
+
+TEST(LinuxSettings, UserFileThenSystemWideDefaults) {
+    const fs::path root =
+        fs::temp_directory_path() / ("vandrel_settings_" + std::to_string(getpid()));
+    const fs::path here = fs::current_path();
+    fs::remove_all(root);
+    setenv("XDG_CONFIG_HOME", (root / "user").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS",
+           ("relative:" + (root / "none").string() + ":" + (root / "sys").string()).c_str(), 1);
+
+    readSettings();  // no file anywhere: all zero
+    EXPECT_EQ(settings.Minutes, 0);
+    EXPECT_STREQ(settings.ClientPath, "");
+
+    write(root / "sys/vandrel/vandrel.ini", "[boot]\nMinutes=7\nClientPath=/usr/bin/w\n");
+    readSettings();
+    EXPECT_EQ(settings.Minutes, 7);
+    EXPECT_STREQ(settings.ClientPath, "/usr/bin/w");
+
+    // The user's file wins whole, even where it lacks a key.
+    write(root / "user/vandrel/vandrel.ini",
+          "[BOOT]\nBlank=1\nScale=3\nClientDir=" + root.string() + "\n");
+    readSettings();
+    EXPECT_EQ(settings.Blank, 1);
+    EXPECT_EQ(settings.Minutes, 0);
+    EXPECT_EQ(settings.Scale, 3);
+    EXPECT_STREQ(settings.ClientPath, "");
+    EXPECT_EQ(fs::current_path(), root);  // ClientDir becomes the current directory
+
+    fs::current_path(here);
+    fs::remove_all(root);
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_CONFIG_DIRS");
+}
+
+}  // namespace
+}  // namespace vandrel
