@@ -31,6 +31,15 @@ X11Output::X11Output(Display* display, Window window) : display_(display), windo
                 v->red_mask == 0xFF0000 && v->green_mask == 0x00FF00 && v->blue_mask == 0x0000FF;
     gc_ = XCreateGC(display_, window_, 0, nullptr);
     XSetForeground(display_, gc_, BlackPixel(display_, DefaultScreen(display_)));
+    // The label: cyan on black in the server's default font.
+    XGCValues values{};
+    values.foreground = 0x00FFFF;
+    values.background = 0;
+    labelGc_ = XCreateGC(display_, window_, GCForeground | GCBackground, &values);
+    if (XFontStruct* font = XQueryFont(display_, XGContextFromGC(labelGc_))) {
+        labelAscent_ = font->ascent;
+        XFreeFontInfo(nullptr, font, 1);
+    }
     // A server on another machine cannot share memory with us: XShmQueryExtension then
     // still says yes, so the attach itself is checked below.
     const char* name = DisplayString(display_);
@@ -39,6 +48,7 @@ X11Output::X11Output(Display* display, Window window) : display_(display), windo
 
 X11Output::~X11Output() {
     releaseImage();
+    XFreeGC(display_, labelGc_);
     XFreeGC(display_, gc_);
 }
 
@@ -185,20 +195,11 @@ void X11Output::fillBlack(Rect area) {
 }
 
 void X11Output::drawLabel(int32_t left, int32_t top) {
-    // Cyan on black in the server's default font, at the places the Windows saver uses
-    // (its coordinates are the cells' tops; X draws from the baseline).
-    XFontStruct* font = XQueryFont(display_, XGContextFromGC(gc_));
-    const int ascent = font != nullptr ? font->ascent : 10;
-    XGCValues values{};
-    values.foreground = 0x00FFFF;
-    values.background = 0;
-    GC gc = XCreateGC(display_, window_, GCForeground | GCBackground, &values);
-    XDrawImageString(display_, window_, gc, left + 34, top + 37 + ascent, "Vandrel", 7);
-    XDrawImageString(display_, window_, gc, left + 32, top + 57 + ascent, "ScreenSaver", 11);
-    XFreeGC(display_, gc);
-    if (font != nullptr) {
-        XFreeFontInfo(nullptr, font, 0);
-    }
+    // At the places the Windows saver uses: its coordinates are the cells' tops, X draws
+    // from the baseline.
+    XDrawImageString(display_, window_, labelGc_, left + 34, top + 37 + labelAscent_, "Vandrel", 7);
+    XDrawImageString(display_, window_, labelGc_, left + 32, top + 57 + labelAscent_, "ScreenSaver",
+                     11);
 }
 
 }  // namespace vandrel

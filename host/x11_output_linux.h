@@ -34,6 +34,8 @@ class X11Output {
     Display* display_;
     Window window_;
     GC gc_;
+    GC labelGc_;
+    int labelAscent_ = 10;
     bool drawable_ = false;
     XImage* image_ = nullptr;
     bool shmAvailable_ = false;
