@@ -52,7 +52,8 @@ check "the daemon runs" wait_for 15 'as_user xscreensaver-command -time >/dev/nu
 activate() {
     as_user xscreensaver-command -activate >/dev/null
     wait_for 15 '[ -n "$(pid_of "$E2E_USER" vandrel)" ]'
-    saver=$(pid_of "$E2E_USER" vandrel)
+    # The oldest: for a moment, the children that start the worker are called vandrel too.
+    saver=$(pgrep -o -u "$E2E_USER" -x vandrel)
     check "$1: the daemon started vandrel (pid ${saver:-none})" [ -n "$saver" ]
 }
 deactivate() {
