@@ -50,7 +50,13 @@ class Canvas {
         if (static_cast<uint32_t>(x) < static_cast<uint32_t>(width_) &&
             static_cast<uint32_t>(y) < static_cast<uint32_t>(height_)) {
             putPixel(x, y, toPixel(color));
-            grow({x, y, x + 1, y + 1});
+            // Single pixels go into a box of their own, joined to the drawn area when it
+            // is taken. Its bounds are 64-bit so that the pixel stores (32-bit) cannot
+            // alias them and a loop of setPixel keeps them in registers.
+            pixelLeft_ = std::min<int64_t>(pixelLeft_, x);
+            pixelTop_ = std::min<int64_t>(pixelTop_, y);
+            pixelRight_ = std::max<int64_t>(pixelRight_, int64_t{x} + 1);
+            pixelBottom_ = std::max<int64_t>(pixelBottom_, int64_t{y} + 1);
         }
     }
     void selectFont(const Font& font) { font_ = &font; }
@@ -68,6 +74,12 @@ class Canvas {
     // What was drawn since the last call, clipped to the buffer; empty when nothing was.
     // A window showing the canvas copies just this much.
     DrawnArea takeDrawnArea() {
+        if (pixelLeft_ < pixelRight_) {
+            drawn_.add({static_cast<int32_t>(pixelLeft_), static_cast<int32_t>(pixelTop_),
+                        static_cast<int32_t>(pixelRight_), static_cast<int32_t>(pixelBottom_)});
+        }
+        pixelLeft_ = pixelTop_ = INT64_MAX;
+        pixelRight_ = pixelBottom_ = INT64_MIN;
         DrawnArea taken = drawn_;
         drawn_ = DrawnArea();
         return taken;
@@ -95,6 +107,8 @@ class Canvas {
     uint32_t* pixels_ = nullptr;
     Surface* surface_ = nullptr;
     DrawnArea drawn_;
+    int64_t pixelLeft_ = INT64_MAX, pixelTop_ = INT64_MAX;
+    int64_t pixelRight_ = INT64_MIN, pixelBottom_ = INT64_MIN;
     const Font* font_ = nullptr;
     Color textColor_{0, 0, 0};
     Color backgroundColor_{255, 255, 255};

@@ -6,27 +6,13 @@
 #      whose ~/.xscreensaver runs "vandrel --root" and whose vandrel.ini names the worker;
 #   2. xscreensaver-command -activate: vandrel finds no /vandrel_share, starts the demo
 #      worker with -min and shows the dashboard once the record is there.
-# Usage: scripts/demo.sh --linux [--seconds N] [--size WxH] [--out FILE]
-#   --seconds N  how long the dashboard runs before the screenshot (default 10)
-#   --size WxH   screen size of the Xvfb (default 800x600)
-#   --out FILE   the screenshot (default demo-linux.png)
+# Started by scripts/demo.sh --linux, which reads the options.
+# Usage: scripts/demo_linux.sh SECONDS WxH OUT_FILE
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=10
-size=800x600
-out=demo-linux.png
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --linux) shift ;;
-        --seconds) seconds="${2:?--seconds needs a number}"; shift 2 ;;
-        --size) size="${2:?--size needs WxH}"; shift 2 ;;
-        --out) out="${2:?--out needs a file name}"; shift 2 ;;
-        -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-        *) echo "demo.sh --linux: unknown argument $1 (try --help)" >&2; exit 2 ;;
-    esac
-done
-[[ "$seconds" =~ ^[0-9]+$ ]] || { echo "demo.sh: --seconds needs a whole number" >&2; exit 2; }
-[[ "$size" =~ ^[0-9]+x[0-9]+$ ]] || { echo "demo.sh: --size needs WxH, e.g. 1024x768" >&2; exit 2; }
+seconds="$1"
+size="$2"
+out="$3"
 
 scripts/install-deps.sh
 echo "== building vandrel and the demo worker"

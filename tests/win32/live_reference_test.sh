@@ -24,15 +24,7 @@ if ! (cd "$out/records" && "$wine_run" "$snapshot" --header ../header.bmp --case
 fi
 
 share_pid="" scr_pid=""
-# Only the processes started here, by id (an empty id must never become "kill 0").
-stop_started() {
-    local pid
-    for pid in $scr_pid $share_pid; do
-        [ -n "$pid" ] && [ "$pid" -gt 1 ] && kill "$pid" 2>/dev/null
-    done
-    return 0
-}
-trap stop_started EXIT
+source "$here/tests/win32/started_processes.sh"
 
 read -r width height < <(xdpyinfo | awk '/dimensions:/ { sub("x", " ", $2); print $2 }')
 crop="752x445+$(( (width - 752) / 2 ))+$(( (height - 445) / 2 ))"

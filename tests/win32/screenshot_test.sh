@@ -18,15 +18,7 @@ rm -f "$WINEPREFIX/drive_c/windows/vandrel.ini"
 "$wine_run" "$share" 120 >/dev/null 2>&1 &
 share_pid=$!
 scr_pid=""
-# Only the processes started here, by id (an empty id must never become "kill 0").
-stop_started() {
-    local pid
-    for pid in $scr_pid $share_pid; do
-        [ -n "$pid" ] && [ "$pid" -gt 1 ] && kill "$pid" 2>/dev/null
-    done
-    return 0
-}
-trap stop_started EXIT
+source "$here/tests/win32/started_processes.sh"
 sleep 2
 fail=0
 
