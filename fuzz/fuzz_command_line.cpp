@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/saver_input.h"
+#include "host/logic/saver_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

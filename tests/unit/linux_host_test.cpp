@@ -6,7 +6,7 @@
 #include <string>
 
 #include "controller/ini_text.h"
-#include "host/x11_options.h"
+#include "host/logic/linux_options.h"
 
 namespace vandrel {
 namespace {
@@ -51,7 +51,7 @@ TEST(IniText, ReadsLikeTheProfileFunctions) {
     EXPECT_EQ(whole, 14u);
 }
 
-TEST(X11Options, CommandLineOfTheLinuxSaver) {
+TEST(LinuxOptions, CommandLineOfTheLinuxSaver) {
     struct Case {
         std::vector<const char*> args;
         bool ok;
@@ -74,11 +74,11 @@ TEST(X11Options, CommandLineOfTheLinuxSaver) {
         {{"root"}, false, X11Target::Default, 0, false},
     };
     for (const Case& c : cases) {
-        X11Options o;
+        LinuxOptions o;
         char error[128];
         const std::string what = c.args.empty() ? "(none)" : c.args[0];
         ASSERT_EQ(
-            parseX11Options(static_cast<int>(c.args.size()), c.args.data(), o, error, sizeof error),
+            parseLinuxOptions(static_cast<int>(c.args.size()), c.args.data(), o, error, sizeof error),
             c.ok)
             << what;
         if (!c.ok) {

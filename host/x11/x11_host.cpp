@@ -22,8 +22,8 @@
 
 #include "controller/saver_logic.h"
 #include "controller/settings.h"
-#include "host/x11_options.h"
-#include "host/x11_output_linux.h"
+#include "host/logic/linux_options.h"
+#include "host/x11/x11_output.h"
 #include "record/posix_share.h"
 #include "record/shared_status.h"
 #include "render/dashboard.h"
@@ -213,7 +213,7 @@ struct Saver {
     }
 };
 
-bool openWindow(Saver& saver, const X11Options& options) {
+bool openWindow(Saver& saver, const LinuxOptions& options) {
     Display* d = saver.display;
     X11Target target = options.target;
     unsigned long id = options.windowId;
@@ -270,7 +270,7 @@ int onXError(Display*, XErrorEvent* error) {
     return 0;
 }
 
-int run(const X11Options& options) {
+int run(const LinuxOptions& options) {
     Saver saver;
     saver.display = XOpenDisplay(nullptr);
     if (saver.display == nullptr) {
@@ -322,14 +322,14 @@ int run(const X11Options& options) {
 
 int main(int argc, char** argv) {
     using namespace vandrel;
-    X11Options options;
+    LinuxOptions options;
     char error[256];
-    if (!parseX11Options(argc - 1, argv + 1, options, error, sizeof error)) {
-        std::fprintf(stderr, "vandrel: %s\n%s", error, kX11Usage);
+    if (!parseLinuxOptions(argc - 1, argv + 1, options, error, sizeof error)) {
+        std::fprintf(stderr, "vandrel: %s\n%s", error, kLinuxUsage);
         return 2;
     }
     if (options.help) {
-        std::fputs(kX11Usage, stdout);
+        std::fputs(kLinuxUsage, stdout);
         return 0;
     }
     struct sigaction action {};

@@ -1,6 +1,6 @@
-#include "host/host.h"
-#include "host/saver_api.h"
-#include "host/saver_input.h"
+#include "host/win32/host.h"
+#include "host/win32/saver_api.h"
+#include "host/logic/saver_input.h"
 
 namespace vandrel {
 namespace {

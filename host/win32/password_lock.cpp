@@ -1,5 +1,5 @@
-#include "host/host.h"
-#include "host/saver_input.h"
+#include "host/win32/host.h"
+#include "host/logic/saver_input.h"
 
 namespace vandrel {
 

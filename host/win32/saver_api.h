@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "host/resource_ids.h"
+#include "host/win32/resource_ids.h"
 
 // The contract between the saver host (window, input filter, run modes) and the
 // application side (controller, settings dialog). The two exported procedures keep

@@ -1,4 +1,4 @@
-#include "host/saver_input.h"
+#include "host/logic/saver_input.h"
 
 namespace vandrel {
 

@@ -1,4 +1,4 @@
-#include "host/x11_output_linux.h"
+#include "host/x11/x11_output.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/saver_api.h"
+#include "host/win32/saver_api.h"
 
 namespace vandrel {
 

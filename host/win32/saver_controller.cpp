@@ -7,7 +7,7 @@
 
 #include "controller/saver_logic.h"
 #include "controller/settings.h"
-#include "host/saver_api.h"
+#include "host/win32/saver_api.h"
 #include "record/shared_status.h"
 #include "render/canvas_win32.h"
 #include "render/color.h"
