@@ -1,0 +1,26 @@
+#pragma once
+#include "host/logic/linux_options.h"
+#include "host/posix/saver_output.h"
+
+// The Linux saver's shared core, the same for X11 and Wayland: settings, the record and
+// its re-attach, the worker start, the one-dashboard lock and the tick-by-tick controller,
+// drawing through a SaverOutput.
+namespace vandrel {
+
+// Runs the saver on output until the user, the display or a signal ends it; returns the
+// exit code. The record is detached (saverAttached 0 unless another saver of this desktop
+// takes over) and the lock released before it returns. options.scale, when set, takes
+// precedence over the Scale setting.
+int runSaver(SaverOutput& output, const LinuxOptions& options);
+
+// For a display's fatal-error path that cannot return to runSaver (Xlib's I/O error
+// handler): detaches and releases the lock as runSaver would. Safe to call when no saver
+// runs, and more than once.
+void detachBeforeExit();
+
+// Set by the signal handlers for SIGTERM, SIGINT and SIGHUP; runSaver ends at the next
+// wake-up with exit code 0.
+bool quitRequested();
+void installQuitSignals();
+
+}  // namespace vandrel
