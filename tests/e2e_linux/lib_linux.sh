@@ -16,6 +16,20 @@ wait_for() {
     return 1
 }
 
+# Polls the shell condition $2, however slow it is, until it holds or $1 seconds have
+# passed; E2E_MS is the time it took, in milliseconds.
+poll_within() {
+    local t0 ok limit=$(($1 * 1000))
+    t0=$(date +%s%N)
+    while :; do
+        eval "$2" && ok=1 || ok=0
+        E2E_MS=$((($(date +%s%N) - t0) / 1000000))
+        [ "$ok" = 1 ] && return 0
+        [ "$E2E_MS" -ge "$limit" ] && return 1
+        sleep 0.05
+    done
+}
+
 # Removes whatever record and workers' lock earlier runs left (a lock object made by
 # another user would keep this user's worker from starting).
 clear_record() { rm -f "$SHM" "$SHM.lock"; }

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# One dashboard per desktop: the real xscreensaver daemon runs one vandrel per monitor on
+# an Xorg dummy server with two 800 x 600 monitors side by side, with a fixed record:
+#   1. the vandrel on the RandR primary (left) draws the dashboard, equal to the snapshot
+#      of the record; the other monitor stays black; saverAttached stays 1 until
+#      -deactivate and is 0 afterwards;
+#   2. that vandrel ended by SIGTERM, and then by SIGKILL: within 2 s the other one holds
+#      the record and the dashboard is on its monitor, saverAttached never 0 meanwhile;
+#   3. the primary on the right-hand monitor: the dashboard goes right.
+# Needs root (Xorg, a user of its own for the daemon); exits 77, skipped, without it.
+# Usage: monitors_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
+set -u
+if [ "$(id -u)" != 0 ]; then
+    echo "skipped: needs root for Xorg and to make a user and run the daemon as it"
+    exit 77
+fi
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../e2e/lib.sh"
+source "$here/lib_linux.sh"
+snapshot="$3"
+out="$4"
+rm -rf "$out"
+mkdir -p "$out"
+stage=$(e2e_stage "$1" "$2")
+cleanup() {
+    [ -n "${sampler:-}" ] && kill "$sampler" 2>/dev/null
+    as_user xscreensaver-command -exit >/dev/null 2>&1
+    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null
+    for p in $(pgrep -u "$E2E_USER" -x vandrel); do
+        kill -9 "$p" 2>/dev/null
+    done
+    clear_record
+    rm -rf "$stage"
+    e2e_cleanup
+}
+trap cleanup EXIT
+e2e_xorg_dummy 1600 600 "$out" || exit 1
+e2e_monitors 800x600 800x600 right
+xrandr --output DUMMY0 --primary
+e2e_user
+start=$SECONDS
+
+# A stand-in worker that only notes that it was started: with a record, none is.
+printf '#!/bin/sh\necho started >>"%s/started"\n' "$stage" >"$stage/worker.sh"
+chmod 755 "$stage/worker.sh"
+chmod 777 "$stage"
+write_xscreensaver_settings "$E2E_HOME/.xscreensaver" "$stage/vandrel"
+write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/worker.sh" "$stage/client"
+chown -R "$E2E_USER:" "$E2E_HOME/.xscreensaver" "$E2E_HOME/.config"
+
+"$snapshot" --demo --header "$stage/client/header.bmp" --write-record "$stage/record.bin" \
+    "$out/reference.png"
+chmod a+r "$stage/record.bin"
+clear_record
+exec_as_user "$stage/vandrel_record_holder" "$stage/record.bin" &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+as_user xscreensaver -no-splash >"$out/xscreensaver.log" 2>&1 &
+check "the daemon runs" wait_for 15 'as_user xscreensaver-command -time >/dev/null 2>&1'
+
+# The user's vandrel processes, oldest first.
+savers() { pgrep -u "$E2E_USER" -x vandrel | sort -n; }
+# The vandrel that maps the record, i.e. holds the dashboard.
+record_mapper() {
+    local p
+    for p in $(savers); do
+        grep -qE "$SHM( \(deleted\))?\$" "/proc/$p/maps" 2>/dev/null && echo "$p"
+    done
+}
+# The left edge of the window the daemon gave vandrel $1.
+window_x() {
+    local id
+    id=$(tr '\0' '\n' <"/proc/$1/environ" 2>/dev/null | sed -n 's/^XSCREENSAVER_WINDOW=//p')
+    xwininfo -id "${id:-0}" 2>/dev/null | awk '/Absolute upper-left X/ {print $NF}'
+}
+# Pixels differing between the dashboard of monitor $2 (its left edge) in a fresh
+# screenshot $1 and the reference.
+diff_at() {
+    shot "$1"
+    dashboard_diff "$1" "$out/reference.png" $(($2 + 24)) 77
+}
+
+# Activates the daemon, waits for a vandrel on each monitor and the attach; samples
+# saverAttached from then on into $out/$1.attached. Sets main to the record's mapper.
+activate() {
+    as_user xscreensaver-command -activate >/dev/null
+    wait_for 15 '[ "$(savers | wc -l)" = 2 ]'
+    check "$1: the daemon started two vandrel ($(savers | tr '\n' ' '))" [ "$(savers | wc -l)" = 2 ]
+    check "$1: vandrel attaches to the record" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+    main=$(record_mapper)
+    check "$1: one vandrel maps the record (${main:-none})" '[ "$(wc -w <<<"$main")" = 1 ]'
+    main=${main:-0}
+    (while :; do rec_int 127140; sleep 0.05; done) >"$out/$1.attached" &
+    sampler=$!
+}
+deactivate() {
+    kill "$sampler"
+    wait "$sampler" 2>/dev/null
+    sampler=""
+    local bad
+    bad=$(grep -cv '^1$' "$out/$1.attached")
+    check "$1: saverAttached stayed 1 while the daemon was active ($bad samples not)" \
+        [ "$bad" = 0 ]
+    as_user xscreensaver-command -deactivate >/dev/null
+    check "$1: -deactivate ends every vandrel" wait_for 10 '[ -z "$(savers)" ]'
+    wait_for 5 '[ "$(rec_int 127140)" = 0 ]'
+    check "$1: saverAttached is 0 afterwards (got $(rec_int 127140))" [ "$(rec_int 127140)" = 0 ]
+}
+
+echo "# 1. the dashboard on the primary"
+activate primary
+check "the record's vandrel has the primary's window (x = $(window_x "$main"))" \
+    [ "$(window_x "$main")" = 0 ]
+sleep 2
+settled_shot "$out/primary.png"
+diff=$(dashboard_diff "$out/primary.png" "$out/reference.png" 24 77)
+check "the primary's dashboard equals the snapshot of the record ($diff pixels differ)" \
+    [ "$diff" = 0 ]
+check "the second monitor is black ($(count_lit "$out/primary.png" 800 0 800 600) lit)" \
+    [ "$(count_lit "$out/primary.png" 800 0 800 600)" = 0 ]
+deactivate primary
+
+echo "# 2. the other monitor takes over"
+for signal in TERM KILL; do
+    activate "$signal"
+    sleep 1
+    other=$(savers | grep -vx "$main")
+    kill -"$signal" "$main"
+    poll_within 2 '[ "$(diff_at "$out/$signal.png" 800)" = 0 ]'
+    shown=$?
+    check "SIG$signal: within 2 s the dashboard is on the other monitor ($E2E_MS ms; $(dashboard_diff "$out/$signal.png" "$out/reference.png" 824 77) pixels differ)" \
+        [ $shown = 0 ]
+    check "SIG$signal: the other vandrel maps the record now" [ "$(record_mapper)" = "$other" ]
+    deactivate "$signal"
+done
+
+echo "# 3. the primary on the right"
+xrandr --output DUMMY1 --primary
+activate right
+check "the record's vandrel has the right-hand window (x = $(window_x "$main"))" \
+    [ "$(window_x "$main")" = 800 ]
+sleep 2
+settled_shot "$out/right.png"
+diff=$(dashboard_diff "$out/right.png" "$out/reference.png" 824 77)
+check "the dashboard is on the right-hand primary ($diff pixels differ)" [ "$diff" = 0 ]
+check "the left monitor is black ($(count_lit "$out/right.png" 0 0 800 600) lit)" \
+    [ "$(count_lit "$out/right.png" 0 0 800 600)" = 0 ]
+deactivate right
+check "no worker was started: the record was there all along" [ ! -e "$stage/started" ]
+
+echo "monitors end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
+[ "$E2E_FAILURES" = 0 ]
