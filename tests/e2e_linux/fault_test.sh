@@ -6,7 +6,15 @@
 #   2. a /vandrel_share smaller than the record is treated as missing: the worker is
 #      started and nothing is written into the object;
 #   3. a settings file of garbage: vandrel starts nothing, keeps running, and SIGTERM
-#      ends it with exit code 0.
+#      ends it with exit code 0;
+#   4. lost windows and servers, with a record: the --window-id window destroyed ends
+#      vandrel with 0 within 2 s, a garbage XSCREENSAVER_WINDOW with --root and
+#      --window-id 010 (window 10, none) end it with 1 within 2 s and a message on
+#      stderr, drawing nothing on the root window; the X server killed ends it with 1.
+#      Each time saverAttached is 0 afterwards.
+# vandrel is started with SIGUSR1 ignored and SIGUSR2 blocked (and SIGPIPE ignored, as
+# Python leaves it): the worker it starts must have every signal at its default and
+# none blocked.
 # Usage: fault_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
 set -u
 vandrel="$1"
@@ -30,18 +38,27 @@ start=$SECONDS
 export HOME="$out/home"
 unset XDG_CONFIG_HOME XSCREENSAVER_WINDOW
 
-# Stand-in workers: each writes its name, its arguments and its directory, then ends.
+# Stand-in workers: each writes its name, its arguments, its directory and its signals'
+# state, then ends.
 for name in xdg home; do
-    printf '#!/bin/sh\necho "%s $* in $PWD" >>"%s/started"\n' "$name" "$out" >"$out/$name.sh"
+    printf '#!/bin/sh\ngrep -E "SigBlk|SigIgn" /proc/$$/status >"%s/signals"\necho "%s $* in $PWD" >>"%s/started"\n' \
+        "$out" "$name" "$out" >"$out/$name.sh"
     chmod +x "$out/$name.sh"
 done
+# Runs the command with SIGUSR1 ignored and SIGUSR2 blocked.
+odd_signals() {
+    exec python3 -c 'import os, signal, sys
+signal.signal(signal.SIGUSR1, signal.SIG_IGN)
+signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGUSR2])
+os.execv(sys.argv[1], sys.argv[1:])' "$@"
+}
 write_settings "$out/xdg/vandrel/vandrel.ini" 0 0 "$out/xdg.sh" "$out/client"
 write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 "$out/home.sh" "$out/client"
 
 # Runs vandrel --window until a worker has been started (or 10 s), then ends it.
 run_saver() {
-    rm -f "$out/started"
-    "$vandrel" --window >>"$out/vandrel.log" 2>&1 &
+    rm -f "$out/started" "$out/signals"
+    odd_signals "$vandrel" --window >>"$out/vandrel.log" 2>&1 &
     saver=$!
     wait_for 10 '[ -s "$out/started" ]'
     sleep 0.5
@@ -61,6 +78,9 @@ check "the worker of \$XDG_CONFIG_HOME/vandrel/vandrel.ini starts, with -min, in
 run_saver "XDG_CONFIG_HOME unset"
 check "the worker of ~/.config/vandrel/vandrel.ini starts, with -min, in ClientDir" \
     [ "$started" = "home -min in $out/client" ]
+echo "   the worker's signals:" $(cat "$out/signals")
+check "the worker's signals are all at their default and none is blocked" \
+    [ "$(cat "$out/signals" | tr -s ' \t' ' ')" = "$(printf 'SigBlk: 0000000000000000\nSigIgn: 0000000000000000')" ]
 
 echo "# 2. a record object shorter than the record"
 "$snapshot" --demo --write-record "$out/record.bin" "$out/reference.png"
@@ -89,6 +109,56 @@ kill -TERM "$saver"
 wait_exit 10 "$saver"
 check "garbage settings: SIGTERM ends vandrel with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
 saver=""
+
+echo "# 4. lost windows and servers"
+write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 /nonexistent "$out/client"
+"$holder_exe" "$out/record.bin" &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+# Starts vandrel with the given arguments and waits for its attach.
+attached_saver() {
+    "$vandrel" "$@" 2>"$out/lost.stderr" &
+    saver=$!
+    wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+}
+# Checks that vandrel ($1) ended within $2 s with exit code $3 and left saverAttached 0.
+ended() {
+    wait_exit "$2" "$saver"
+    check "$1 ends vandrel within $2 s with exit code $3 (got $E2E_CODE)" [ "$E2E_CODE" = "$3" ]
+    check "$1: saverAttached is 0 afterwards" [ "$(rec_int 127140)" = 0 ]
+    # One that stays must not spoil the next case.
+    kill -TERM "$saver" 2>/dev/null && wait_exit 5 "$saver"
+    saver=""
+}
+make_window 800 600 "$out/window_id"
+window=$!
+wait_for 10 '[ -s "$out/window_id" ]'
+attached_saver --window-id "$(cat "$out/window_id")"
+sleep 0.5
+kill "$window"
+wait "$window" 2>/dev/null
+ended "its window destroyed" 2 0
+
+xsetroot -solid '#ff00ff'
+before=$(md5sum <"$SHM")
+for case in "XSCREENSAVER_WINDOW=junk $vandrel --root" "$vandrel --window-id 010"; do
+    env $case 2>"$out/lost.stderr" &
+    saver=$!
+    ended "$case" 2 1
+    check "$case: a message on stderr ($(head -1 "$out/lost.stderr"))" [ -s "$out/lost.stderr" ]
+done
+shot "$out/root.png"
+magenta=$(convert "$out/root.png" -fill black +opaque '#ff00ff' -fill white -opaque '#ff00ff' \
+    -colorspace gray -format '%[fx:int(mean*w*h+0.5)]' info:)
+check "nothing is drawn on the root window ($magenta of 480000 pixels its colour)" \
+    [ "$magenta" = 480000 ]
+check "nothing is written into the record" [ "$(md5sum <"$SHM")" = "$before" ]
+
+attached_saver --window
+kill "$E2E_XVFB_PID"
+wait "$E2E_XVFB_PID"
+E2E_XVFB_PID=""
+ended "the X server's end" 2 1
 
 echo "vandrel faults: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; output in $out"
 [ "$E2E_FAILURES" = 0 ]

@@ -42,31 +42,6 @@ clear_record
 holder=$!
 wait_for 5 '[ -e "$SHM" ]'
 
-# A window that draws nothing itself (a program that did would draw over the saver),
-# W x H at (0, 0), made through Xlib and kept until killed; its id lands in $OUT_FILE.
-# Usage: make_window W H OUT_FILE (runs in the background; its pid is in $!)
-make_window() {
-    python3 -c '
-import ctypes, sys, time
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 4 + \
-    [ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
-x.XCreateSimpleWindow.restype = ctypes.c_ulong
-x.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XFlush.argtypes = [ctypes.c_void_p]
-d = x.XOpenDisplay(None)
-w = x.XCreateSimpleWindow(d, x.XDefaultRootWindow(d), 0, 0, int(sys.argv[1]),
-                          int(sys.argv[2]), 0, 0, 0x808080)
-x.XMapWindow(d, w)
-x.XFlush(d)
-print(hex(w), flush=True)
-time.sleep(3600)
-' "$1" "$2" >"$3" &
-}
-
 start_saver() {
     "$vandrel" "$@" >"$out/vandrel.log" 2>&1 &
     saver=$!
