@@ -18,17 +18,17 @@ bool setLock(int fd, off_t byte, short type) {
     lock.l_whence = SEEK_SET;
     lock.l_start = byte;
     lock.l_len = 1;
-    return fcntl(fd, F_SETLK, &lock) == 0;
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
-// True when another process holds a lock on byte that an exclusive one would meet.
+// True when another saver holds a lock on byte that an exclusive one would meet.
 bool heldByOther(int fd, off_t byte) {
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     lock.l_start = byte;
     lock.l_len = 1;
-    return fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    return fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
 }  // namespace

@@ -5,11 +5,11 @@
 namespace vandrel {
 
 // Which of one user's savers shows the dashboard: a screen-saver daemon runs one saver
-// per monitor, all reading the one record, whose flags are served once. Advisory fcntl
-// locks on two bytes of a per-user object beside the record decide, not timing: byte 0
-// is held shared by every saver on the primary monitor while it runs, byte 1 by the
-// saver that shows the dashboard. The locks go with the process, however it ends.
-// Without the object (another user made it, or it cannot be made) a saver acts alone.
+// per monitor, all reading the one record, whose flags are served once. Advisory open
+// file description locks on two bytes of a per-user object beside the record decide, not timing:
+// byte 0 is held shared by every saver on the primary monitor while it runs, byte 1 by the saver
+// that shows the dashboard. The locks go with the process, however it ends. Without the object
+// (another user made it, or it cannot be made) a saver acts alone.
 class DashboardLock {
   public:
     DashboardLock(ScreenRole role, const char* recordName = kPosixShareName);

@@ -49,8 +49,8 @@ bool due(uint32_t now, uint32_t at) {
 // record instead, and attaches anew when a restarted worker replaces it.
 class SaverCore {
   public:
-    SaverCore(SaverOutput& output, int32_t scaleSetting)
-        : output_(output), scaleSetting_(scaleSetting) {}
+    SaverCore(SaverOutput& output, int32_t scaleSetting, const char* recordName)
+        : output_(output), scaleSetting_(scaleSetting), recordName_(recordName) {}
 
     int run();
     void finish();
@@ -68,6 +68,7 @@ class SaverCore {
 
     SaverOutput& output_;
     int32_t scaleSetting_;
+    const char* recordName_;
     ControllerLogic logic_;
     Placement placement_;
     PosixShare share_;
@@ -81,12 +82,12 @@ SaverCore* current = nullptr;
 
 bool SaverCore::attach() {
     long owner = -1;
-    if (!openShare(share_, kPosixShareName, &owner)) {
+    if (!openShare(share_, recordName_, &owner)) {
         if (owner >= 0 && !ownerTold_) {
             const passwd* user = getpwuid(static_cast<uid_t>(owner));
             std::fprintf(stderr,
                          "vandrel: %s belongs to user %s (uid %ld), not to you: not shown\n",
-                         kPosixShareName, user != nullptr ? user->pw_name : "?", owner);
+                         recordName_, user != nullptr ? user->pw_name : "?", owner);
             ownerTold_ = true;
         }
         return false;
@@ -112,7 +113,7 @@ void SaverCore::everySecond() {
     if (!lock_) {
         return;
     }
-    if (share_.view != nullptr && (shareLost() || shareReplaced(share_))) {
+    if (share_.view != nullptr && (shareLost() || shareReplaced(share_, recordName_))) {
         letGo();  // a worker ended or restarted; its successor's record is attached below
     }
     if (lock_->shouldYield()) {
@@ -205,7 +206,7 @@ int SaverCore::run() {
     placement_ = placeDashboard(client(), scaleSetting_);
     logic_.create(output_.width(), tickCount(), settings.Blank, settings.Minutes);
     if (logic_.displayMode() != DisplayMode::Label) {
-        lock_.emplace(output_.role());
+        lock_.emplace(output_.role(), recordName_);
         if (lock_->tryTake()) {
             attach();
         }
@@ -259,9 +260,9 @@ void SaverCore::finish() {
 
 }  // namespace
 
-int runSaver(SaverOutput& output, const LinuxOptions& options) {
+int runSaver(SaverOutput& output, const LinuxOptions& options, const char* recordName) {
     readSettings();
-    SaverCore core(output, options.scale >= 0 ? options.scale : settings.Scale);
+    SaverCore core(output, options.scale >= 0 ? options.scale : settings.Scale, recordName);
     current = &core;
     const int exitCode = core.run();
     current = nullptr;
