@@ -56,7 +56,8 @@ done
 check "the system-wide settings point at the packaged worker" \
     grep -q '^ClientPath=/usr/bin/vandrel-demo-worker' "$tree/etc/xdg/vandrel/vandrel.ini"
 
-# Each page renders without a warning and names every option its program's --help does.
+# Each page renders without a warning and has an entry under OPTIONS for every option its
+# program's --help names (an entry's tag starts at the section's indent of 7).
 for pair in man6/vandrel.6.gz:bin/vandrel man1/vandrel-demo-worker.1.gz:bin/vandrel-demo-worker; do
     page="$tree/usr/share/man/${pair%%:*}"
     text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>"$out/man.err")
@@ -64,7 +65,10 @@ for pair in man6/vandrel.6.gz:bin/vandrel man1/vandrel-demo-worker.1.gz:bin/vand
     check "${pair%%:*} renders without warnings" '[ -n "$text" ] && [ ! -s "$out/man.err" ]'
     options=$("$tree/usr/${pair#*:}" --help | grep -oE '(^|[][ |,])--?[a-z][a-z0-9-]*' |
         sed 's/^[][ |,]//' | sort -u)
-    undocumented=$(for o in $options; do grep -qE -- "(^|[^a-z-])$o([^a-z-]|$)" <<<"$text" || echo "$o"; done)
+    entries=$(awk '/^OPTIONS/ {on = 1; next} /^[A-Z]/ {on = 0} on' <<<"$text")
+    undocumented=$(for o in $options; do
+        grep -qE -- "^ {7}([^ ].*, )?$o( |,|$)" <<<"$entries" || echo "$o"
+    done)
     check "${pair%%:*} documents the $(wc -w <<<"$options") options of --help${undocumented:+ (not: $undocumented)}" \
         '[ -n "$options" ] && [ -z "$undocumented" ]'
 done
