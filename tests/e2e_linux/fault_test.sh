@@ -33,7 +33,8 @@ cleanup() {
     e2e_cleanup
 }
 trap cleanup EXIT
-e2e_xvfb 800x600 || exit 1
+# -noreset: the root's colour must outlast xsetroot, the only client at the time.
+e2e_x_server Xvfb -screen 0 800x600x24 -nolisten tcp -noreset || exit 1
 start=$SECONDS
 export HOME="$out/home"
 unset XDG_CONFIG_HOME XSCREENSAVER_WINDOW
