@@ -130,6 +130,17 @@ class ControllerLogic {
     }
     // After TickAction::ClearScreen.
     void cleared(uint32_t now);
+    // The window or display changed size: the banner travels the new width. The display
+    // mode chosen at creation stays.
+    void resized(int32_t clientWidth) { clientWidth_ = clientWidth; }
+    // The record went away under a running saver: connect again, and copy the whole
+    // canvas once attached anew.
+    void reconnect() {
+        if (state_ == ControllerState::Running) {
+            state_ = ControllerState::Connect;
+            forceRedraw_ = true;
+        }
+    }
 
     DisplayMode displayMode() const { return displayMode_; }
     ControllerState state() const { return state_; }

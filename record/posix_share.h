@@ -15,15 +15,23 @@ struct PosixShare {
 };
 
 // The saver's side: opens the existing object read-write and maps it. An object smaller
-// than the record is treated as missing, as a short mapping is on Windows. False, with
-// nothing held, when the object is missing or cannot be mapped.
+// than the record is treated as missing, as a short mapping is on Windows, and so is one
+// owned by another user than this process's or root: anyone may create the name first,
+// and their texts must not appear on someone else's screen. *foreignOwner, when given,
+// is that owner's uid, else -1. False, with nothing held, when the object is missing,
+// foreign or cannot be mapped.
 //
 // Unlike a Windows mapping, the object can be shrunk by another process while it is
 // mapped, and a read past its new end raises SIGBUS. The saver's mapping is guarded: on
 // such a fault the view is replaced by zero-filled private memory (so the read that
 // faulted, and every later one, sees zeros) and shareLost() turns true. One share is
 // guarded at a time; the guard lasts until closeShare.
-bool openShare(PosixShare& share, const char* name = kPosixShareName);
+bool openShare(PosixShare& share, const char* name = kPosixShareName, long* foreignOwner = nullptr);
+
+// True when the object share maps is no longer the one its name stands for: removed
+// (a worker that ended), or replaced by a newer worker's object. A check of a second's
+// clock: one open and two stats.
+bool shareReplaced(const PosixShare& share, const char* name = kPosixShareName);
 
 // True once the guarded share was shrunk under its view.
 bool shareLost();

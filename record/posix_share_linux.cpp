@@ -21,6 +21,9 @@ volatile size_t guardedSize = 0;
 volatile sig_atomic_t lost = 0;
 struct sigaction previousBusAction {};
 
+// mmap is not on POSIX's list of async-signal-safe functions, but on Linux it is a bare
+// system call that takes no lock of the C library, and nothing else can put memory under
+// the faulting address; everything else here is on the list.
 void onBusError(int signal, siginfo_t* info, void* context) {
     char* view = static_cast<char*>(guardedView);
     char* address = static_cast<char*>(info->si_addr);
@@ -66,22 +69,52 @@ bool mapWhole(PosixShare& share, int fd, size_t size) {
 
 }  // namespace
 
-bool openShare(PosixShare& share, const char* name) {
+bool openShare(PosixShare& share, const char* name, long* foreignOwner) {
     share = PosixShare{};
-    const int fd = shm_open(name, O_RDWR, 0);
+    if (foreignOwner != nullptr) {
+        *foreignOwner = -1;
+    }
+    const int fd = shm_open(name, O_RDWR | O_NOFOLLOW, 0);
     if (fd < 0) {
         return false;
     }
     struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        close(fd);
+        return false;
+    }
+    if (info.st_uid != getuid() && info.st_uid != 0) {
+        if (foreignOwner != nullptr) {
+            *foreignOwner = static_cast<long>(info.st_uid);
+        }
+        close(fd);
+        return false;
+    }
     // Only the record's own bytes are mapped: a larger object is fine, a shorter one
     // would fault on the first read past its end.
-    if (fstat(fd, &info) != 0 || info.st_size < static_cast<off_t>(rec::recordSize) ||
+    if (info.st_size < static_cast<off_t>(rec::recordSize) ||
         !mapWhole(share, fd, rec::recordSize)) {
         close(fd);
         return false;
     }
     guard(share.view, share.size);
     return true;
+}
+
+bool shareReplaced(const PosixShare& share, const char* name) {
+    struct stat mapped {
+    }, named{};
+    if (share.fd < 0 || fstat(share.fd, &mapped) != 0 || mapped.st_nlink == 0) {
+        return true;
+    }
+    const int fd = shm_open(name, O_RDONLY | O_NOFOLLOW, 0);
+    if (fd < 0) {
+        return errno == ENOENT;  // removed; other errors (EMFILE, EACCES) tell nothing
+    }
+    const bool same =
+        fstat(fd, &named) == 0 && named.st_ino == mapped.st_ino && named.st_dev == mapped.st_dev;
+    close(fd);
+    return !same;
 }
 
 bool shareLost() {

@@ -1,6 +1,7 @@
 #pragma once
 #include "host/logic/linux_options.h"
 #include "host/posix/saver_output.h"
+#include "record/posix_share.h"
 
 // The Linux saver's shared core, the same for X11 and Wayland: settings, the record and
 // its re-attach, the worker start, the one-dashboard lock and the tick-by-tick controller,
@@ -10,8 +11,9 @@ namespace vandrel {
 // Runs the saver on output until the user, the display or a signal ends it; returns the
 // exit code. The record is detached (saverAttached 0 unless another saver of this desktop
 // takes over) and the lock released before it returns. options.scale, when set, takes
-// precedence over the Scale setting.
-int runSaver(SaverOutput& output, const LinuxOptions& options);
+// precedence over the Scale setting. recordName: the record's object (tests use their own).
+int runSaver(SaverOutput& output, const LinuxOptions& options,
+             const char* recordName = kPosixShareName);
 
 // For a display's fatal-error path that cannot return to runSaver (Xlib's I/O error
 // handler): detaches and releases the lock as runSaver would. Safe to call when no saver

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "controller/saver_logic.h"
+#include "host/logic/screen_role.h"
 #include "render/canvas.h"
 
 // What the Linux saver core asks of a display: the one seam between the shared core
@@ -9,12 +10,6 @@
 // one drawing area, the window (X11) or the dashboard's output (Wayland), in its own
 // pixels; whatever else it covers it keeps black by itself.
 namespace vandrel {
-
-// Where the drawing area lies, for the choice of the one saver that shows the dashboard.
-enum class ScreenRole : uint8_t {
-    Primary,    // on the primary monitor, or no monitor can be told apart
-    Secondary,  // on another monitor: black while a primary saver runs
-};
 
 // What the display reported since the last dispatch.
 struct OutputEvents {

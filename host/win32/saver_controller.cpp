@@ -305,6 +305,8 @@ void onPaint(HWND window) {
 // The host has moved the window over the new set of monitors.
 void onDisplayChange(HWND window) {
     controller.placement = placementFor(window);
+    const Rect& primary = controller.placement.primary;
+    controller.logic.resized(primary.right - primary.left);
     InvalidateRect(window, nullptr, TRUE);
 }
 

@@ -2,12 +2,15 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace vandrel {
 namespace {
@@ -15,20 +18,90 @@ namespace {
 // Far beyond any screen; keeps the image's byte count well inside 32 bits.
 constexpr int32_t kMaxImageSide = 16384;
 
-bool serverRefusedShm = false;
-int onXError(Display*, XErrorEvent*) {
-    serverRefusedShm = true;
+// What the errors the server sent say; Xlib has one handler for the whole process.
+bool probingShm = false;
+bool shmRefused = false;
+bool windowLost = false;
+
+int onXError(Display*, XErrorEvent* error) {
+    if (probingShm) {
+        shmRefused = true;
+    } else if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+        windowLost = true;  // the only window and drawable this program uses is its window
+    }
     return 0;
+}
+
+int bitsPerPixel(Display* display, int depth) {
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+    int bits = 0;
+    for (int i = 0; i < count; ++i) {
+        if (formats[i].depth == depth) {
+            bits = formats[i].bits_per_pixel;
+        }
+    }
+    if (formats != nullptr) {
+        XFree(formats);
+    }
+    return bits;
+}
+
+ScreenRole roleOf(Display* display, Window window, int32_t width, int32_t height) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
+        !XRRQueryVersion(display, &major, &minor) || major * 100 + minor < 105) {
+        return ScreenRole::Primary;
+    }
+    const Window root = DefaultRootWindow(display);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &count);
+    std::vector<MonitorBox> boxes;
+    for (int i = 0; i < count; ++i) {
+        boxes.push_back({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height,
+                         monitors[i].primary != 0});
+    }
+    if (monitors != nullptr) {
+        XRRFreeMonitors(monitors);
+    }
+    return screenRoleOf(boxes.data(), static_cast<int>(boxes.size()), x, y, width, height);
 }
 
 }  // namespace
 
-X11Output::X11Output(Display* display, Window window) : display_(display), window_(window) {
+bool X11Output::canDraw(Display* display, Window window, char* reason, int reasonSize) {
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(display, window, &a) || a.visual == nullptr) {
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "no such window");
+        return false;
+    }
+    const Visual* v = a.visual;
+    const int bits = bitsPerPixel(display, a.depth);
+    if (v->c_class == TrueColor && (a.depth == 24 || a.depth == 32) && v->red_mask == 0xFF0000 &&
+        v->green_mask == 0x00FF00 && v->blue_mask == 0x0000FF && (bits == 24 || bits == 32)) {
+        return true;
+    }
+    std::snprintf(reason, static_cast<size_t>(reasonSize),
+                  "the window's visual (class %d, depth %d, %d bits per pixel, masks "
+                  "%06lx/%06lx/%06lx) is not 24-bit TrueColor: cannot draw into it",
+                  v->c_class, a.depth, bits, v->red_mask, v->green_mask, v->blue_mask);
+    return false;
+}
+
+X11Output::X11Output(Display* display, Window window, bool ownWindow)
+    : display_(display), window_(window), ownWindow_(ownWindow) {
+    XSetErrorHandler(onXError);
     XWindowAttributes attributes{};
     XGetWindowAttributes(display_, window_, &attributes);
-    const Visual* v = attributes.visual;
-    drawable_ = v != nullptr && (attributes.depth == 24 || attributes.depth == 32) &&
-                v->red_mask == 0xFF0000 && v->green_mask == 0x00FF00 && v->blue_mask == 0x0000FF;
+    visual_ = attributes.visual;
+    depth_ = attributes.depth;
+    bytesPerPixel_ = bitsPerPixel(display_, depth_) / 8;
+    width_ = attributes.width;
+    height_ = attributes.height;
+    role_ = roleOf(display_, window_, width_, height_);
     gc_ = XCreateGC(display_, window_, 0, nullptr);
     XSetForeground(display_, gc_, BlackPixel(display_, DefaultScreen(display_)));
     // The label: cyan on black in the server's default font.
@@ -50,6 +123,46 @@ X11Output::~X11Output() {
     releaseImage();
     XFreeGC(display_, labelGc_);
     XFreeGC(display_, gc_);
+}
+
+void X11Output::handle(const XEvent& event, OutputEvents& events) {
+    switch (event.type) {
+        case Expose: {
+            const Rect area{event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                            event.xexpose.y + event.xexpose.height};
+            events.exposed = unionRect(events.exposed, area);
+            break;
+        }
+        case ConfigureNotify:
+            if (event.xconfigure.window == window_ &&
+                (event.xconfigure.width != width_ || event.xconfigure.height != height_)) {
+                width_ = event.xconfigure.width;
+                height_ = event.xconfigure.height;
+                events.resized = true;
+            }
+            break;
+        case DestroyNotify:
+            events.end = events.end || event.xdestroywindow.window == window_;
+            break;
+        case KeyPress:
+        case ButtonPress:
+        case ClientMessage:  // the window manager's close button
+            events.end = events.end || ownWindow_;
+            break;
+        default:
+            break;
+    }
+}
+
+void X11Output::dispatch(OutputEvents& events) {
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        handle(event, events);
+    }
+    if (windowLost) {
+        events.end = true;  // exit code 0: whoever owned the window ended the show
+    }
 }
 
 void X11Output::releaseImage() {
@@ -80,12 +193,10 @@ bool X11Output::ensureImage(int32_t width, int32_t height) {
     releaseImage();
     width = std::max(width, imageWidth_);
     height = std::max(height, imageHeight_);
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display_, window_, &attributes);
     if (shmAvailable_) {
         auto* info = new XShmSegmentInfo{};
-        image_ = XShmCreateImage(display_, attributes.visual, attributes.depth, ZPixmap, nullptr,
-                                 info, width, height);
+        image_ = XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                                 info, static_cast<unsigned>(width), static_cast<unsigned>(height));
         int id = image_ != nullptr
                      ? shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * height,
                               IPC_CREAT | 0600)
@@ -94,14 +205,14 @@ bool X11Output::ensureImage(int32_t width, int32_t height) {
             info->shmid = id;
             info->shmaddr = image_->data = static_cast<char*>(shmat(id, nullptr, 0));
             info->readOnly = False;
-            serverRefusedShm = false;
-            XErrorHandler previous = XSetErrorHandler(onXError);
+            shmRefused = false;
+            probingShm = true;
             shmAttached_ =
                 info->shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(display_, info);
             XSync(display_, False);
-            XSetErrorHandler(previous);
+            probingShm = false;
             shmctl(id, IPC_RMID, nullptr);  // gone once both sides detach
-            shmAttached_ = shmAttached_ && !serverRefusedShm;
+            shmAttached_ = shmAttached_ && !shmRefused;
         }
         if (shmAttached_) {
             shmInfo_ = info;
@@ -120,14 +231,18 @@ bool X11Output::ensureImage(int32_t width, int32_t height) {
         delete info;
         shmAvailable_ = false;  // plain images from now on
     }
-    char* data = static_cast<char*>(std::malloc(static_cast<size_t>(width) * height * 4));
-    if (data == nullptr) {
+    // The server's own row layout for this depth: 24 or 32 bits a pixel, rows padded.
+    image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
+                          static_cast<unsigned>(width), static_cast<unsigned>(height),
+                          BitmapPad(display_), 0);
+    if (image_ == nullptr) {
         return false;
     }
-    image_ = XCreateImage(display_, attributes.visual, attributes.depth, ZPixmap, 0, data, width,
-                          height, 32, 0);
-    if (image_ == nullptr) {
-        std::free(data);
+    image_->data = static_cast<char*>(
+        std::malloc(static_cast<size_t>(image_->bytes_per_line) * static_cast<size_t>(height)));
+    if (image_->data == nullptr) {
+        XDestroyImage(image_);
+        image_ = nullptr;
         return false;
     }
     imageWidth_ = width;
@@ -138,7 +253,7 @@ bool X11Output::ensureImage(int32_t width, int32_t height) {
 void X11Output::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
                            Rect clip) {
     part = intersectRect(part, {0, 0, canvas.width(), canvas.height()});
-    if (!drawable_ || isEmpty(part) || scale < 1) {
+    if (isEmpty(part) || scale < 1) {
         return;
     }
     // The part's place in the window, clipped; then the canvas pixels that cover it.
@@ -154,23 +269,44 @@ void X11Output::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, 
     }
     const uint32_t* pixels = canvas.pixels();
     const int32_t stride = canvas.width();
+    const size_t rowBytes = static_cast<size_t>(w) * static_cast<size_t>(bytesPerPixel_);
+    // 0xRRGGBB words: as they are in a 32-bit image of this machine's byte order; else
+    // byte by byte, in the image's order.
+    const bool wordCopy = bytesPerPixel_ == 4 && image_->byte_order == LSBFirst;
+    const bool lsbFirst = image_->byte_order == LSBFirst;
     for (int32_t y = 0; y < h; ++y) {
         const int32_t sy = (target.top + y - origin.y) / scale;
         const uint32_t* row = pixels + static_cast<size_t>(sy) * stride;
-        auto* out = reinterpret_cast<uint32_t*>(image_->data +
-                                                static_cast<size_t>(y) * image_->bytes_per_line);
-        if (scale == 1) {
-            std::memcpy(out, row + (target.left - origin.x), static_cast<size_t>(w) * 4);
-            continue;
-        }
+        char* out = image_->data + static_cast<size_t>(y) * image_->bytes_per_line;
         if (y > 0 && (target.top + y - origin.y) % scale != 0) {
             // Same canvas row as the line above: copy that line.
-            std::memcpy(out, image_->data + static_cast<size_t>(y - 1) * image_->bytes_per_line,
-                        static_cast<size_t>(w) * 4);
+            std::memcpy(out, out - image_->bytes_per_line, rowBytes);
+            continue;
+        }
+        const int32_t left = target.left - origin.x;
+        if (wordCopy && scale == 1) {
+            std::memcpy(out, row + left, rowBytes);
             continue;
         }
         for (int32_t x = 0; x < w; ++x) {
-            out[x] = row[(target.left + x - origin.x) / scale];
+            const uint32_t p = row[(left + x) / scale];
+            if (wordCopy) {
+                std::memcpy(out + static_cast<size_t>(x) * 4, &p, 4);
+                continue;
+            }
+            unsigned char* o = reinterpret_cast<unsigned char*>(out) +
+                               static_cast<size_t>(x) * static_cast<size_t>(bytesPerPixel_);
+            const unsigned char r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            if (bytesPerPixel_ == 4) {
+                const unsigned char word[4] = {b, g, r, 0};
+                for (int i = 0; i < 4; ++i) {
+                    o[i] = lsbFirst ? word[i] : word[3 - i];
+                }
+            } else {
+                o[0] = lsbFirst ? b : r;
+                o[1] = g;
+                o[2] = lsbFirst ? r : b;
+            }
         }
     }
     if (shmAttached_) {

@@ -1,42 +1,57 @@
 #pragma once
 #include <cstdint>
 
-#include "controller/saver_logic.h"
-#include "render/canvas.h"
+#include "host/posix/saver_output.h"
 // After the project's headers: Xlib defines None, a name the controller's enums use.
 #include <X11/Xlib.h>
 
 namespace vandrel {
 
-// Puts the saver's pixels into an X window: parts of a canvas at an integer scale (each
-// canvas pixel an s x s block), black areas and the two-line label. The pixels go
-// through a shared-memory image when the server offers MIT-SHM, else through XPutImage.
-// Only 24- and 32-bit TrueColor visuals with the 0xRRGGBB layout are drawn into; on any
-// other the window stays black.
-class X11Output {
+// The saver's pixels in an X window: parts of a canvas at an integer scale, black areas
+// and the two-line label, through a shared-memory image when the server offers MIT-SHM,
+// else through XPutImage, in the server's pixel format for the window's 24-bit TrueColor
+// visual (24 or 32 bits per pixel). It reports the window's size, exposures, its end
+// (destroyed, or a key or a click in a window of the saver's own) and whether it lies on
+// the primary monitor.
+class X11Output final : public SaverOutput {
   public:
-    X11Output(Display* display, Window window);
-    ~X11Output();
+    // The window must exist and be drawable (see canDraw); ownWindow: the saver made it,
+    // and a key or a click in it ends the saver.
+    X11Output(Display* display, Window window, bool ownWindow);
+    ~X11Output() override;
     X11Output(const X11Output&) = delete;
     X11Output& operator=(const X11Output&) = delete;
 
-    // Copies part (canvas coordinates) of canvas so that its top-left pixel lands at
-    // origin + part's corner * scale, clipped to clip (window coordinates).
-    void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale, Rect clip);
-    void fillBlack(Rect area);
-    void drawLabel(int32_t left, int32_t top);
-    bool sharedMemory() const { return shmAttached_; }
+    // Whether a window's visual is one the output draws into; when not, why, in reason.
+    static bool canDraw(Display* display, Window window, char* reason, int reasonSize);
+
+    int connectionFd() const override { return ConnectionNumber(display_); }
+    void dispatch(OutputEvents& events) override;
+    void flush() override { XFlush(display_); }
+    int32_t width() const override { return width_; }
+    int32_t height() const override { return height_; }
+    ScreenRole role() const override { return role_; }
+    void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+                    Rect clip) override;
+    void fillBlack(Rect area) override;
+    void drawLabel(int32_t left, int32_t top) override;
 
   private:
     bool ensureImage(int32_t width, int32_t height);
     void releaseImage();
+    void handle(const XEvent& event, OutputEvents& events);
 
     Display* display_;
     Window window_;
+    bool ownWindow_;
+    Visual* visual_ = nullptr;
+    int depth_ = 24;
+    int bytesPerPixel_ = 4;
+    int32_t width_ = 0, height_ = 0;
+    ScreenRole role_ = ScreenRole::Primary;
     GC gc_;
     GC labelGc_;
     int labelAscent_ = 10;
-    bool drawable_ = false;
     XImage* image_ = nullptr;
     bool shmAvailable_ = false;
     bool shmAttached_ = false;

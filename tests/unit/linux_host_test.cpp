@@ -7,6 +7,7 @@
 
 #include "controller/ini_text.h"
 #include "host/logic/linux_options.h"
+#include "host/logic/screen_role.h"
 
 namespace vandrel {
 namespace {
@@ -52,34 +53,57 @@ TEST(IniText, ReadsLikeTheProfileFunctions) {
 }
 
 TEST(LinuxOptions, CommandLineOfTheLinuxSaver) {
+    using T = X11Target;
+    using D = DisplaySystem;
     struct Case {
         std::vector<const char*> args;
         bool ok;
-        X11Target target;
-        unsigned long id;
-        bool help;
+        T target = T::Default;
+        unsigned long id = 0;
+        D display = D::Auto;
+        int32_t scale = -1;
+        const char* output = "";
+        bool help = false;
     } cases[] = {
-        {{}, true, X11Target::Default, 0, false},
-        {{"--root"}, true, X11Target::Root, 0, false},
-        {{"-root"}, true, X11Target::Root, 0, false},
-        {{"--window"}, true, X11Target::Window, 0, false},
-        {{"-window-id", "0x2a00007"}, true, X11Target::WindowId, 0x2a00007, false},
-        {{"--window-id", "1234"}, true, X11Target::WindowId, 1234, false},
-        {{"--help"}, true, X11Target::Default, 0, true},
-        {{"-h"}, true, X11Target::Default, 0, true},
-        {{"--window-id"}, false, X11Target::Default, 0, false},
-        {{"--window-id", "12z"}, false, X11Target::Default, 0, false},
-        {{"--window-id", "-5"}, false, X11Target::Default, 0, false},
-        {{"--fps"}, false, X11Target::Default, 0, false},
-        {{"root"}, false, X11Target::Default, 0, false},
+        {{}, true},
+        {{"--root"}, true, T::Root},
+        {{"-root"}, true, T::Root},
+        {{"--window"}, true, T::Window},
+        {{"-window-id", "0x2a00007"}, true, T::WindowId, 0x2a00007},
+        {{"--window-id", "1234"}, true, T::WindowId, 1234},
+        {{"--window-id", "010"}, true, T::WindowId, 10},  // decimal, never octal
+        {{"--window-id", "0XfFfFfFfF"}, true, T::WindowId, 0xFFFFFFFFul},
+        {{"--window-id", "4294967295"}, true, T::WindowId, 4294967295ul},
+        {{"--window-id", "4294967296"}, false},  // beyond 32 bits
+        {{"--window-id", "0x100000000"}, false},
+        {{"--window-id", "0x"}, false},
+        {{"--window-id", " 12"}, false},
+        {{"--window-id", "+12"}, false},
+        {{"--window-id", "12z"}, false},
+        {{"--window-id", "-5"}, false},
+        {{"--window-id"}, false},
+        {{"--wayland", "--output", "HDMI-A-1"}, true, T::Default, 0, D::Wayland, -1, "HDMI-A-1"},
+        {{"--x11", "--scale", "0"}, true, T::Default, 0, D::X11, 0},
+        {{"-scale", "8"}, true, T::Default, 0, D::Auto, 8},
+        {{"--scale", "9"}, false},
+        {{"--scale", "2x"}, false},
+        {{"--scale"}, false},
+        {{"--output"}, false},
+        {{"--help"}, true, T::Default, 0, D::Auto, -1, "", true},
+        {{"-h"}, true, T::Default, 0, D::Auto, -1, "", true},
+        {{"--fps"}, false},
+        {{"root"}, false},
     };
     for (const Case& c : cases) {
         LinuxOptions o;
         char error[128];
-        const std::string what = c.args.empty() ? "(none)" : c.args[0];
-        ASSERT_EQ(
-            parseLinuxOptions(static_cast<int>(c.args.size()), c.args.data(), o, error, sizeof error),
-            c.ok)
+        std::string what;
+        for (const char* a : c.args) {
+            what += std::string(a) + " ";
+        }
+        ASSERT_EQ(parseLinuxOptions(static_cast<int>(c.args.size()), c.args.data(), o, error,
+                                    sizeof error),
+                  c.ok)
             << what;
         if (!c.ok) {
             EXPECT_NE(error[0], '\0') << what;
@@ -87,6 +111,9 @@ TEST(LinuxOptions, CommandLineOfTheLinuxSaver) {
         }
         EXPECT_EQ(o.target, c.target) << what;
         EXPECT_EQ(o.windowId, c.id) << what;
+        EXPECT_EQ(o.display, c.display) << what;
+        EXPECT_EQ(o.scale, c.scale) << what;
+        EXPECT_STREQ(o.outputName, c.output) << what;
         EXPECT_EQ(o.help, c.help) << what;
     }
     EXPECT_EQ(priorityClassForNice(0), 0x20);
@@ -95,6 +122,47 @@ TEST(LinuxOptions, CommandLineOfTheLinuxSaver) {
     EXPECT_EQ(priorityClassForNice(5), 0x4000);
     EXPECT_EQ(priorityClassForNice(-5), 0x8000);
     EXPECT_EQ(priorityClassForNice(-20), 0x80);
+}
+
+TEST(LinuxOptions, DisplaySystemAndScreenRole) {
+    LinuxOptions o;
+    EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::Wayland);
+    EXPECT_EQ(chooseDisplaySystem(o, false, false), DisplaySystem::X11);
+    EXPECT_EQ(chooseDisplaySystem(o, true, true), DisplaySystem::X11);  // the daemon's window
+    o.target = X11Target::Window;
+    EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::Wayland);
+    for (X11Target t : {X11Target::Root, X11Target::WindowId}) {
+        o.target = t;
+        EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::X11);
+    }
+    o.display = DisplaySystem::Wayland;
+    EXPECT_EQ(chooseDisplaySystem(o, false, true), DisplaySystem::Wayland);
+    o.display = DisplaySystem::X11;
+    EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::X11);
+
+    // Two 800 x 600 monitors side by side: the marked primary, else the one at (0, 0).
+    const MonitorBox marked[] = {{0, 0, 800, 600, false}, {800, 0, 800, 600, true}};
+    const MonitorBox unmarked[] = {{800, 0, 800, 600, false}, {0, 0, 800, 600, false}};
+    const MonitorBox elsewhere[] = {{100, 0, 800, 600, false}};
+    struct Case {
+        const MonitorBox* monitors;
+        int count;
+        int32_t x, y, w, h;
+        ScreenRole role;
+    } cases[] = {
+        {marked, 2, 800, 0, 800, 600, ScreenRole::Primary},
+        {marked, 2, 0, 0, 800, 600, ScreenRole::Secondary},
+        {marked, 2, 0, 0, 1600, 600, ScreenRole::Primary},  // the root: its centre at x 800
+        {marked, 2, 0, 0, 1598, 600, ScreenRole::Secondary},
+        {unmarked, 2, 0, 0, 800, 600, ScreenRole::Primary},
+        {unmarked, 2, 800, 0, 800, 600, ScreenRole::Secondary},
+        {elsewhere, 1, 800, 0, 800, 600, ScreenRole::Primary},  // nothing to tell: primary
+        {nullptr, 0, 5000, 5000, 10, 10, ScreenRole::Primary},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(screenRoleOf(c.monitors, c.count, c.x, c.y, c.w, c.h), c.role)
+            << c.x << "," << c.y << " " << c.w << "x" << c.h << " of " << c.count;
+    }
 }
 
 }  // namespace

@@ -164,6 +164,17 @@ TEST(SaverController, StatesStepOncePerTick) {
     EXPECT_EQ(c.state(), ControllerState::Connect);
     EXPECT_TRUE(c.connectResult(true));
     EXPECT_EQ(c.state(), ControllerState::Running);
+    EXPECT_EQ(c.tick(99, true, false, 0).action, TickAction::Update);
+    EXPECT_EQ(c.shouldCopyCanvas(false), CanvasCopy::Whole);
+
+    // The record went away: connect again, then copy the new dashboard whole.
+    c.reconnect();
+    EXPECT_FALSE(c.canvasOnScreen());
+    EXPECT_EQ(c.tick(132, false, false, 0).action, TickAction::Connect);
+    c.connectResult(true);
+    EXPECT_EQ(c.tick(165, true, false, 0).action, TickAction::Update);
+    EXPECT_EQ(c.shouldCopyCanvas(false), CanvasCopy::Whole);
+    EXPECT_EQ(c.displayMode(), DisplayMode::Full);
 }
 
 TEST(SaverController, BlankingAndBannerPasses) {
@@ -191,6 +202,13 @@ TEST(SaverController, BlankingAndBannerPasses) {
     p = c.tick(1066 + 30033, true, true, 300);
     EXPECT_EQ(p.action, TickAction::DrawBanner);
     EXPECT_EQ(p.bannerX, 800 - (1100 * 33) / 24000);
+
+    // A resize mid-pass: the banner travels the new width; the display mode stays.
+    c.resized(1600);
+    p = c.tick(1066 + 30000 + 12000, true, true, 300);
+    EXPECT_EQ(p.bannerX, 1600 - 1900 / 2);
+    c.resized(500);
+    EXPECT_EQ(c.displayMode(), DisplayMode::Full);
 
     // A deadline that passes while still connecting takes effect once running.
     c.create(800, 0, 1, 0);

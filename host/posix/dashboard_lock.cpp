@@ -1,0 +1,82 @@
+#include "host/posix/dashboard_lock.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace vandrel {
+namespace {
+
+enum Byte : off_t { kPrimary = 0, kDashboard = 1 };
+
+bool setLock(int fd, off_t byte, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+// True when another saver holds a lock on byte that an exclusive one would meet.
+bool heldByOther(int fd, off_t byte) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
+    return fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+}  // namespace
+
+DashboardLock::DashboardLock(ScreenRole role, const char* recordName) : role_(role) {
+    char name[256];
+    const int n = std::snprintf(name, sizeof name, "%s.saver-%u", recordName,
+                                static_cast<unsigned>(getuid()));
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof name) {
+        return;
+    }
+    const int fd = shm_open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat info {};
+    // An object someone else made could be locked by them to keep the dashboard away.
+    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_uid != getuid())) {
+        close(fd);
+        return;
+    }
+    fd_ = fd;
+    if (fd_ >= 0 && role_ == ScreenRole::Primary) {
+        setLock(fd_, kPrimary, F_RDLCK);
+    }
+}
+
+DashboardLock::~DashboardLock() {
+    if (fd_ >= 0) {
+        close(fd_);  // every lock of this process on the object goes with it
+    }
+}
+
+bool DashboardLock::tryTake() {
+    if (fd_ < 0) {
+        held_ = true;
+    } else if (!held_ && (role_ == ScreenRole::Primary || !heldByOther(fd_, kPrimary))) {
+        held_ = setLock(fd_, kDashboard, F_WRLCK);
+    }
+    return held_;
+}
+
+bool DashboardLock::shouldYield() const {
+    return fd_ >= 0 && held_ && role_ == ScreenRole::Secondary && heldByOther(fd_, kPrimary);
+}
+
+void DashboardLock::release() {
+    if (fd_ >= 0 && held_) {
+        setLock(fd_, kDashboard, F_UNLCK);
+    }
+    held_ = false;
+}
+
+}  // namespace vandrel

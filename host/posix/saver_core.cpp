@@ -1,0 +1,293 @@
+#include "host/posix/saver_core.h"
+
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "controller/settings.h"
+#include "host/posix/dashboard_lock.h"
+#include "host/posix/worker_start.h"
+#include "record/posix_share.h"
+#include "record/shared_status.h"
+#include "render/dashboard.h"
+
+namespace vandrel {
+namespace {
+
+constexpr int32_t kTickMs = 33;
+// The clock of the slow checks: the record's replacement, the lock, a yield.
+constexpr int32_t kCheckMs = 1000;
+
+volatile sig_atomic_t quitFlag = 0;
+
+void onQuitSignal(int) {
+    quitFlag = 1;
+}
+
+uint32_t tickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+bool due(uint32_t now, uint32_t at) {
+    return static_cast<int32_t>(now - at) >= 0;
+}
+
+// One run of the saver on one output. Unlike the Windows saver it does not end after
+// starting the worker: a daemon restarts display modes that exit, so it waits for the
+// record instead, and attaches anew when a restarted worker replaces it.
+class SaverCore {
+  public:
+    SaverCore(SaverOutput& output, int32_t scaleSetting, const char* recordName)
+        : output_(output), scaleSetting_(scaleSetting), recordName_(recordName) {}
+
+    int run();
+    void finish();
+
+  private:
+    Rect client() const { return {0, 0, output_.width(), output_.height()}; }
+    bool showsDashboard() const { return !lock_ || lock_->held(); }
+    bool attach();
+    void letGo();
+    void everySecond();
+    void onTick();
+    void onExpose(Rect area);
+    void onResize();
+    void copyParts(const DrawnArea& parts);
+
+    SaverOutput& output_;
+    int32_t scaleSetting_;
+    const char* recordName_;
+    ControllerLogic logic_;
+    Placement placement_;
+    PosixShare share_;
+    std::unique_ptr<Dashboard> dashboard_;  // from an attach until the mapping goes
+    std::optional<DashboardLock> lock_;     // not in label mode, which never attaches
+    bool mayStartWorker_ = true;            // once a run, and never after an attach
+    bool ownerTold_ = false;
+};
+
+SaverCore* current = nullptr;
+
+bool SaverCore::attach() {
+    long owner = -1;
+    if (!openShare(share_, recordName_, &owner)) {
+        if (owner >= 0 && !ownerTold_) {
+            const passwd* user = getpwuid(static_cast<uid_t>(owner));
+            std::fprintf(stderr,
+                         "vandrel: %s belongs to user %s (uid %ld), not to you: not shown\n",
+                         recordName_, user != nullptr ? user->pw_name : "?", owner);
+            ownerTold_ = true;
+        }
+        return false;
+    }
+    SharedStatus status(share_.view);
+    status.storeI32(rec::saverAttached, 1);
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    status.storeI32(rec::saverPriorityClass, priorityClassForNice(errno == 0 ? nice : 0));
+    dashboard_.reset(new (std::nothrow) Dashboard(status, true));  // none: the screen stays black
+    mayStartWorker_ = false;
+    return true;
+}
+
+// The mapping goes, the picture stays until a new record is drawn.
+void SaverCore::letGo() {
+    dashboard_.reset();
+    closeShare(share_);
+    logic_.reconnect();
+}
+
+void SaverCore::everySecond() {
+    if (!lock_) {
+        return;
+    }
+    if (share_.view != nullptr && (shareLost() || shareReplaced(share_, recordName_))) {
+        letGo();  // a worker ended or restarted; its successor's record is attached below
+    }
+    if (lock_->shouldYield()) {
+        // A saver on the primary monitor came: it takes the record over.
+        if (share_.view != nullptr) {
+            SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
+        }
+        letGo();
+        lock_->release();
+        output_.fillBlack(client());
+    }
+}
+
+void SaverCore::copyParts(const DrawnArea& parts) {
+    for (int i = 0; i < parts.count(); ++i) {
+        output_.copyCanvas(dashboard_->canvas(), parts[i], placement_.canvasOrigin,
+                           placement_.scale, placement_.primary);
+    }
+}
+
+void SaverCore::onTick() {
+    bool messagePresent = false;
+    int32_t bannerWidth = 0;
+    Canvas* banner = dashboard_ ? dashboard_->bannerCanvas() : nullptr;
+    if (logic_.blankPhase() == BlankPhase::Blanked && share_.view != nullptr) {
+        messagePresent = SharedStatus(share_.view).loadI32(rec::messagePresent) != 0;
+        bannerWidth = banner != nullptr ? banner->width() * placement_.scale : 0;
+    }
+    const TickPlan plan =
+        logic_.tick(tickCount(), share_.view != nullptr, messagePresent, bannerWidth);
+    switch (plan.action) {
+        case TickAction::None:
+            break;
+        case TickAction::DrawLabel:
+            output_.drawLabel(placement_.primary.left, placement_.primary.top);
+            break;
+        case TickAction::Connect:
+            if (!showsDashboard() && !lock_->tryTake()) {
+                break;  // black while another saver shows the dashboard
+            }
+            if (!logic_.connectResult(attach()) && mayStartWorker_) {
+                startWorker(settings.ClientPath);
+                mayStartWorker_ = false;  // then wait for its record
+            }
+            break;
+        case TickAction::Update: {
+            const bool drew = dashboard_ && dashboard_->updateFromStatus();
+            const CanvasCopy copy = logic_.shouldCopyCanvas(drew);
+            if (copy == CanvasCopy::None || !dashboard_) {
+                break;
+            }
+            DrawnArea parts = dashboard_->canvas().takeDrawnArea();
+            if (copy == CanvasCopy::Whole) {
+                parts = DrawnArea();
+                parts.add({0, 0, kCanvasWidth, kCanvasHeight});
+            }
+            copyParts(parts);
+            break;
+        }
+        case TickAction::ClearScreen:
+            output_.fillBlack(client());
+            logic_.cleared(tickCount());
+            break;
+        case TickAction::DrawBanner:
+            if (banner != nullptr) {
+                output_.copyCanvas(*banner, {0, 0, banner->width(), banner->height()},
+                                   {placement_.primary.left + plan.bannerX,
+                                    placement_.primary.top + 10 * placement_.scale},
+                                   placement_.scale, placement_.primary);
+            }
+            break;
+    }
+}
+
+void SaverCore::onExpose(Rect area) {
+    if (dashboard_ && logic_.canvasOnScreen()) {
+        output_.copyCanvas(dashboard_->canvas(), clientToCanvas(area, placement_),
+                           placement_.canvasOrigin, placement_.scale, placement_.primary);
+    }
+}
+
+void SaverCore::onResize() {
+    placement_ = placeDashboard(client(), scaleSetting_);
+    logic_.resized(output_.width());
+    output_.fillBlack(client());
+    onExpose(client());
+}
+
+int SaverCore::run() {
+    placement_ = placeDashboard(client(), scaleSetting_);
+    logic_.create(output_.width(), tickCount(), settings.Blank, settings.Minutes);
+    if (logic_.displayMode() != DisplayMode::Label) {
+        lock_.emplace(output_.role(), recordName_);
+        if (lock_->tryTake()) {
+            attach();
+        }
+    }
+    int exitCode = 0;
+    uint32_t nextTick = tickCount();
+    uint32_t nextCheck = nextTick + kCheckMs;
+    pollfd connection{output_.connectionFd(), POLLIN, 0};
+    while (quitFlag == 0) {
+        OutputEvents events;
+        output_.dispatch(events);
+        if (events.resized) {
+            onResize();
+        }
+        if (!isEmpty(events.exposed)) {
+            onExpose(events.exposed);
+        }
+        if (events.end) {
+            exitCode = events.exitCode;
+            break;
+        }
+        const uint32_t now = tickCount();
+        if (due(now, nextTick)) {
+            if (due(now, nextCheck)) {
+                everySecond();
+                nextCheck = now + kCheckMs;
+            }
+            onTick();
+            output_.flush();
+            // A black saver only waits for the dashboard: once a second is enough.
+            nextTick = now + (showsDashboard() ? kTickMs : kCheckMs);
+            continue;  // what the tick's requests brought in is read before sleeping
+        }
+        poll(&connection, 1, static_cast<int>(nextTick - now));
+    }
+    finish();
+    return exitCode;
+}
+
+// The dashboard's saver detaches as any saver does: a saver that takes over attaches
+// anew, and that rise of saverAttached is what makes the worker flag everything again
+// for its fresh dashboard.
+void SaverCore::finish() {
+    if (share_.view != nullptr) {
+        SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
+    }
+    dashboard_.reset();
+    closeShare(share_);
+    lock_.reset();
+}
+
+}  // namespace
+
+int runSaver(SaverOutput& output, const LinuxOptions& options, const char* recordName) {
+    readSettings();
+    SaverCore core(output, options.scale >= 0 ? options.scale : settings.Scale, recordName);
+    current = &core;
+    const int exitCode = core.run();
+    current = nullptr;
+    return exitCode;
+}
+
+void detachBeforeExit() {
+    if (current != nullptr) {
+        current->finish();
+        current = nullptr;
+    }
+}
+
+bool quitRequested() {
+    return quitFlag != 0;
+}
+
+void installQuitSignals() {
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;  // sets a flag only: async-signal-safe
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace vandrel

@@ -1,0 +1,12 @@
+#pragma once
+#include "host/logic/linux_options.h"
+
+namespace vandrel {
+
+// The saver on an X11 display: in the window the screen-saver daemon hands it
+// (XSCREENSAVER_WINDOW), in a window given by id, on the root window or in a window of
+// its own. Returns the exit code: 0 when the user, a signal or the window's end stopped
+// it, 1 when the display or the window could not be used or the connection was lost.
+int runX11(const LinuxOptions& options);
+
+}  // namespace vandrel
