@@ -83,6 +83,7 @@ int runX11(const LinuxOptions& options) {
         std::fprintf(stderr, "vandrel: cannot open the X display\n");
         return 1;
     }
+    X11Output::watchErrors();
     XSetIOErrorHandler(onIOError);
 #ifdef VANDREL_HAVE_XLIB_IO_EXIT_HANDLER
     XSetIOErrorExitHandler(display, onIOErrorExit, nullptr);

@@ -72,6 +72,10 @@ ScreenRole roleOf(Display* display, Window window, int32_t width, int32_t height
 
 }  // namespace
 
+void X11Output::watchErrors() {
+    XSetErrorHandler(onXError);
+}
+
 bool X11Output::canDraw(Display* display, Window window, char* reason, int reasonSize) {
     XWindowAttributes a{};
     if (!XGetWindowAttributes(display, window, &a) || a.visual == nullptr) {
@@ -93,7 +97,6 @@ bool X11Output::canDraw(Display* display, Window window, char* reason, int reaso
 
 X11Output::X11Output(Display* display, Window window, bool ownWindow)
     : display_(display), window_(window), ownWindow_(ownWindow) {
-    XSetErrorHandler(onXError);
     XWindowAttributes attributes{};
     XGetWindowAttributes(display_, window_, &attributes);
     visual_ = attributes.visual;

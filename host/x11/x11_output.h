@@ -22,6 +22,10 @@ class X11Output final : public SaverOutput {
     X11Output(const X11Output&) = delete;
     X11Output& operator=(const X11Output&) = delete;
 
+    // Takes over Xlib's error handler, which would end the process on the first error:
+    // errors about the window end the saver through dispatch instead. Once, before the
+    // first request about the window.
+    static void watchErrors();
     // Whether a window's visual is one the output draws into; when not, why, in reason.
     static bool canDraw(Display* display, Window window, char* reason, int reasonSize);
 
