@@ -10,6 +10,10 @@ E2E_FAILURES=0
 # running in the prefix (the prefix belongs to these scripts alone) ends first, so a
 # stale worker cannot hold the record or the worker's mutex.
 e2e_prefix() {
+    if [ ! -x "$WINE" ]; then
+        echo "skipped: Wine ($WINE) is not installed"
+        exit 77
+    fi
     export WINEPREFIX="$1"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
@@ -62,13 +66,13 @@ is_running() { started_pid "${1:-}" && kill -0 "$1" 2>/dev/null; }
 end_started() {
     local pid="${1:-}" i
     started_pid "$pid" || return 0
-    kill_started TERM "$pid"
+    kill_started TERM "$pid" || return 0
     for i in $(seq $((${2:-5} * 10))); do
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    kill_started KILL "$pid"
-    wait "$pid" 2>/dev/null
+    kill_started KILL "$pid" || true
+    wait "$pid" 2>/dev/null || true
     return 0
 }
 
@@ -125,7 +129,7 @@ e2e_xvfb() {
 e2e_x_server() {
     local server="$1" first last n
     shift
-    need_programs "$server" xdpyinfo
+    need_programs "$server" xdpyinfo xwd convert compare
     read -r first last <<<"${VANDREL_E2E_DISPLAYS:-100 140}"
     for n in $(seq "$first" "$last"); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
@@ -188,6 +192,18 @@ e2e_monitors() {
     # A query after the change makes the server probe its outputs again: Wine asks for
     # the current state only, which until then lacks the monitor just switched on.
     xrandr >/dev/null
+}
+
+# Pids of this script's Wine prefix whose command line matches the extended regular
+# expression $1: another test's prefix may run the same programs at the same time.
+prefix_pids() {
+    local p
+    for p in $(pgrep -f "$1"); do
+        if grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" 2>/dev/null; then
+            echo "$p"
+        fi
+    done
+    return 0
 }
 
 # The Windows name of a Unix path, through the prefix's Z: drive.
@@ -270,8 +286,8 @@ wait_exit() {
     fi
     for i in $(seq $((limit * 10))); do
         if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            E2E_CODE=$?
+            # Safe under set -e too: the code is a result here, not a failure.
+            wait "$pid" && E2E_CODE=0 || E2E_CODE=$?
             return 0
         fi
         sleep 0.1

@@ -8,6 +8,7 @@ build="$1"
 out="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
+need_programs cpack dpkg-deb ldd
 rm -rf "$out"
 mkdir -p "$out"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1
