@@ -7,8 +7,9 @@
 #      started and nothing is written into the object;
 #   3. settings files of garbage around a stand-in that would leave a mark if started
 #      (binary bytes, a [boot] section with broken keys, a path too long for the field
-#      whose first 259 characters name the stand-in, over-long lines): vandrel starts nothing, keeps running, and SIGTERM ends it with exit code
-#      0; the same stand-in in a valid file is started, so the mark can be made.
+#      whose first 259 characters name the stand-in, over-long lines): vandrel starts
+#      nothing, keeps running, and SIGTERM ends it with exit code 0; the same stand-in in
+#      a valid file is started, so the mark can be made.
 # Usage: fault_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
 set -u
 vandrel="$1"
