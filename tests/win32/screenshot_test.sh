@@ -12,7 +12,9 @@ here="$(cd "$(dirname "$0")/../.." && pwd)"
 wine_run="$here/cmake/wine-run.sh"
 [ -n "${DISPLAY:-}" ] || { echo "skipped: no X display (DISPLAY is unset)"; exit 77; }
 export WINEPREFIX="${VANDREL_WINEPREFIX:?}"
-/usr/lib/wine/wineserver -p 2>/dev/null || true
+# A server kept for the few Wine starts here ends by itself 10 s after the last one: one
+# kept for good would outlive the test, and with it whatever it inherited (a lock).
+/usr/lib/wine/wineserver -p10 2>/dev/null || true
 rm -f "$WINEPREFIX/drive_c/windows/vandrel.ini"
 
 share_pid="" scr_pid=""
@@ -78,7 +80,7 @@ end_started "$share_pid"
 export VANDREL_WINEPREFIX="$VANDREL_WINEPREFIX-narrow"
 export WINEPREFIX="$VANDREL_WINEPREFIX"
 "$wine_run" cmd.exe /c exit 0 >/dev/null 2>&1
-/usr/lib/wine/wineserver -p 2>/dev/null || true
+/usr/lib/wine/wineserver -p10 2>/dev/null || true
 rm -f "$WINEPREFIX/drive_c/windows/vandrel.ini"
 "$wine_run" "$share" 120 >/dev/null 2>&1 &
 share_pid=$!
