@@ -1,7 +1,12 @@
-// The command line: program-name skipping, switch reading and the handle parse.
+// The command lines: program-name skipping, switch reading and the handle parse of the
+// Windows saver; the Linux saver's options, split at spaces, and its window ids.
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "host/logic/linux_options.h"
 #include "host/logic/saver_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -14,5 +19,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SwitchRequest request = parseSwitch(switchText);
     (void)request;
     (void)parseWindowHandle(switchText);
+
+    std::vector<std::string> words(1);
+    for (char c : line) {
+        if (c == ' ')
+            words.emplace_back();
+        else
+            words.back() += c;
+    }
+    std::vector<const char*> argv;
+    for (const std::string& w : words)
+        argv.push_back(w.c_str());
+    LinuxOptions options;
+    char error[96];
+    if (parseLinuxOptions(static_cast<int>(argv.size()), argv.data(), options, error,
+                          sizeof error)) {
+        if (options.windowId > 0xFFFFFFFFul || options.scale < -1 || options.scale > 8 ||
+            std::strlen(options.outputName) > static_cast<size_t>(kMaxOutputName))
+            __builtin_trap();
+    } else if (std::strlen(error) >= sizeof error) {
+        __builtin_trap();
+    }
+    // An accepted id reads back as the same number, in decimal.
+    unsigned long id = 0;
+    if (parseWindowId(text, id)) {
+        char again[32];
+        std::snprintf(again, sizeof again, "%lu", id);
+        unsigned long back = 0;
+        if (id > 0xFFFFFFFFul || !parseWindowId(again, back) || back != id)
+            __builtin_trap();
+    }
     return 0;
 }

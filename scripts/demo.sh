@@ -52,7 +52,7 @@ source tests/e2e/lib.sh
 demo="$root/build/demo"
 # Leftovers of an earlier demo in this prefix (a worker still running) end first.
 [ -d "$demo/wineprefix" ] && WINEPREFIX="$demo/wineprefix" "$WINESERVER" -k 2>/dev/null || true
-trap e2e_cleanup EXIT
+e2e_on_exit e2e_cleanup
 echo "== Wine prefix $demo/wineprefix"
 e2e_prefix "$demo/wineprefix"
 if [ -z "${DISPLAY:-}" ]; then
@@ -92,5 +92,5 @@ echo "   wrote $out ($(identify -format '%wx%h' "$out"))"
 
 # End the saver as a user would; the demo worker ends with the prefix's cleanup.
 xdotool key --clearmodifiers Escape 2>/dev/null || true
-wait_exit 5 "$scr_pid" || kill "$scr_pid" 2>/dev/null || true
+wait_exit 5 "$scr_pid" || end_started "$scr_pid"
 echo "== done: the saver ended (exit code ${E2E_CODE}); see $out"

@@ -15,7 +15,7 @@ seconds="$1"
 size="$2"
 out="$3"
 
-scripts/install-deps.sh libwayland-dev wayland-protocols
+scripts/install-deps.sh
 echo "== building vandrel and the demo worker"
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j"$(nproc)" --target vandrel vandrel-demo-worker

@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
+
 namespace vandrel {
 
 bool ShmBuffer::create(wl_shm* shm, int32_t width, int32_t height,
@@ -40,6 +42,8 @@ bool ShmBuffer::create(wl_shm* shm, int32_t width, int32_t height,
     }
     wl_buffer_add_listener(buffer_, listener, data);
     pixels_ = static_cast<uint32_t*>(mapped);
+    // Black with the padding byte set, as every later drawing writes it.
+    std::fill(pixels_, pixels_ + bytes / 4, 0xFF000000u);
     width_ = width;
     height_ = height;
     bytes_ = bytes;

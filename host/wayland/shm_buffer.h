@@ -8,8 +8,8 @@ struct wl_shm;
 
 namespace vandrel {
 
-// One XRGB8888 wl_buffer in a sealed memfd of its own, mapped for drawing. New memory is
-// zero, which this format shows as black.
+// One XRGB8888 wl_buffer in a sealed memfd of its own, mapped for drawing; it starts out
+// black.
 class ShmBuffer {
   public:
     ShmBuffer() = default;

@@ -11,6 +11,7 @@
 
 #include "host/logic/saver_input.h"
 #include "viewporter-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 // Last: it renames a keyword while it is read.
 #include "host/wayland/layer_shell.h"
@@ -22,6 +23,7 @@ namespace {
 constexpr int kStartRoundtrips = 50;
 
 constexpr Color kLabelColor{0, 255, 255};
+constexpr int32_t kMaxLayout = 1 << 24;
 
 }  // namespace
 
@@ -33,6 +35,7 @@ struct WaylandListeners {
     static const wl_registry_listener registry;
     static const xdg_wm_base_listener wmBase;
     static const wl_output_listener output;
+    static const zxdg_output_v1_listener xdgOutput;
     static const wl_seat_listener seat;
     static const wl_pointer_listener pointer;
     static const wl_keyboard_listener keyboard;
@@ -64,8 +67,11 @@ const wl_output_listener WaylandListeners::output = {
     .geometry =
         [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
            const char*, int32_t transform) {
-            screen(data).x = x;
-            screen(data).y = y;
+            // Far past any layout, so that a pointer position added to it cannot overflow.
+            if (screen(data).xdgOutput == nullptr) {
+                screen(data).x = std::clamp(x, -kMaxLayout, kMaxLayout);
+                screen(data).y = std::clamp(y, -kMaxLayout, kMaxLayout);
+            }
             screen(data).transform = transform;
         },
     .mode =
@@ -82,6 +88,29 @@ const wl_output_listener WaylandListeners::output = {
             std::snprintf(screen(data).name, sizeof screen(data).name, "%s", name ? name : "");
         },
     .description = [](void*, wl_output*, const char*) {},
+};
+
+// wlroots compositors put every wl_output at (0, 0): the layout position comes from here.
+const zxdg_output_v1_listener WaylandListeners::xdgOutput = {
+    .logical_position =
+        [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+            screen(data).x = std::clamp(x, -kMaxLayout, kMaxLayout);
+            screen(data).y = std::clamp(y, -kMaxLayout, kMaxLayout);
+        },
+    .logical_size = [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    // From version 3 on, wl_output.done closes the description; before, this does.
+    .done =
+        [](void* data, zxdg_output_v1*) {
+            if (screen(data).ready) {
+                screen(data).owner->onOutputDone(screen(data));
+            }
+        },
+    .name =
+        [](void* data, zxdg_output_v1*, const char* name) {
+            // wl_output.name, where the compositor sends it, says the same.
+            std::snprintf(screen(data).name, sizeof screen(data).name, "%s", name ? name : "");
+        },
+    .description = [](void*, zxdg_output_v1*, const char*) {},
 };
 
 const wl_seat_listener WaylandListeners::seat = {
@@ -159,6 +188,9 @@ WaylandOutput::~WaylandOutput() {
     window_.reset();
     for (auto& screen : screens_) {
         screen->surface.reset();
+        if (screen->xdgOutput != nullptr) {
+            zxdg_output_v1_destroy(screen->xdgOutput);
+        }
         if (screen->version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
             wl_output_release(screen->output);
         } else {
@@ -171,6 +203,9 @@ WaylandOutput::~WaylandOutput() {
         wl_seat_destroy(seat->seat);
     }
     seats_.clear();
+    if (xdgOutputs_ != nullptr) {
+        zxdg_output_manager_v1_destroy(xdgOutputs_);
+    }
     if (globals_.viewporter != nullptr) {
         wp_viewporter_destroy(globals_.viewporter);
     }
@@ -210,6 +245,12 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
             static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
     } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
         globals_.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+        xdgOutputs_ =
+            static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
+        for (auto& screen : screens_) {
+            describe(*screen);
+        }
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
         auto screen = std::make_unique<Screen>();
         screen->owner = this;
@@ -218,6 +259,7 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
         screen->output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
         screen->name[0] = '\0';
         wl_output_add_listener(screen->output, &WaylandListeners::output, screen.get());
+        describe(*screen);
         screens_.push_back(std::move(screen));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
         auto seat = std::make_unique<Seat>();
@@ -226,6 +268,13 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
         seat->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
         wl_seat_add_listener(seat->seat, &WaylandListeners::seat, seat.get());
         seats_.push_back(std::move(seat));
+    }
+}
+
+void WaylandOutput::describe(Screen& screen) {
+    if (xdgOutputs_ != nullptr && screen.xdgOutput == nullptr) {
+        screen.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, screen.output);
+        zxdg_output_v1_add_listener(screen.xdgOutput, &WaylandListeners::xdgOutput, &screen);
     }
 }
 
@@ -242,6 +291,9 @@ void WaylandOutput::onGlobalRemove(uint32_t name) {
             windowOutput_ = nullptr;
         }
         screen.surface.reset();
+        if (screen.xdgOutput != nullptr) {
+            zxdg_output_v1_destroy(screen.xdgOutput);
+        }
         if (screen.version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
             wl_output_release(screen.output);
         } else {
@@ -389,6 +441,17 @@ bool WaylandOutput::start() {
             break;
         }
     }
+    // Outputs older than version 2 never say done: they are covered as they are.
+    for (auto& screen : screens_) {
+        if (screen->version < WL_OUTPUT_DONE_SINCE_VERSION && !screen->ready) {
+            onOutputDone(*screen);
+        }
+    }
+    if (wl_display_roundtrip(display_) < 0) {
+        std::fprintf(stderr, "vandrel: the Wayland connection failed\n");
+        return false;
+    }
+    settle();
     resized_ = false;  // the core starts at the size it finds
     flush();
     return true;

@@ -15,6 +15,8 @@ struct wl_pointer;
 struct wl_registry;
 struct wl_seat;
 struct wl_touch;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 
 namespace vandrel {
 
@@ -59,6 +61,7 @@ class WaylandOutput final : public SaverOutput {
         uint32_t global;
         wl_output* output;
         uint32_t version;
+        zxdg_output_v1* xdgOutput = nullptr;  // the layout position, where wl_output has none
         char name[kMaxOutputName + 1];
         int32_t x = 0, y = 0;
         int32_t modeWidth = 0, modeHeight = 0;
@@ -80,6 +83,7 @@ class WaylandOutput final : public SaverOutput {
     void onGlobal(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
     void onGlobalRemove(uint32_t name);
     void onOutputDone(Screen& screen);
+    void describe(Screen& screen);
     void onSeatCapabilities(Seat& seat, uint32_t capabilities);
     void onPointerAt(Seat& seat, CursorPoint local);
     void requestEnd(int exitCode);
@@ -96,6 +100,7 @@ class WaylandOutput final : public SaverOutput {
     bool windowMode_;
     WaylandGlobals globals_;
     wl_registry* registry_ = nullptr;
+    zxdg_output_manager_v1* xdgOutputs_ = nullptr;
     std::vector<std::unique_ptr<Screen>> screens_;
     std::vector<std::unique_ptr<Seat>> seats_;
     std::unique_ptr<WaylandSurface> window_;

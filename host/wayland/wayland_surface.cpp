@@ -13,6 +13,10 @@
 namespace vandrel {
 namespace {
 
+// The padding byte of XRGB8888 set all the same: some compositors' screenshots (weston's
+// with its pixman renderer) take it for alpha, and a zero there turns the saver invisible.
+constexpr uint32_t kOpaque = 0xFF000000u;
+
 // A window's size until its compositor names one.
 constexpr int32_t kWindowWidth = 800, kWindowHeight = 600;
 
@@ -235,12 +239,15 @@ void WaylandSurface::copyCanvas(const Canvas& canvas, Rect part, CursorPoint ori
         const uint32_t* row = pixels + static_cast<size_t>((y - origin.y) / scale) * canvas.width();
         uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * plan_.width + target.left;
         if (scale == 1) {
-            std::memcpy(out, row + (target.left - origin.x), static_cast<size_t>(w) * 4);
+            const uint32_t* in = row + (target.left - origin.x);
+            for (int32_t x = 0; x < w; ++x) {
+                out[x] = in[x] | kOpaque;
+            }
         } else if (y > target.top && (y - origin.y) % scale != 0) {
             std::memcpy(out, out - plan_.width, static_cast<size_t>(w) * 4);  // same canvas row
         } else {
             for (int32_t x = 0; x < w; ++x) {
-                out[x] = row[(target.left + x - origin.x) / scale];
+                out[x] = row[(target.left + x - origin.x) / scale] | kOpaque;
             }
         }
     }
@@ -255,7 +262,7 @@ void WaylandSurface::fill(Rect area, uint32_t pixel) {
     }
     for (int32_t y = area.top; y < area.bottom; ++y) {
         uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * plan_.width;
-        std::fill(out + area.left, out + area.right, pixel);
+        std::fill(out + area.left, out + area.right, pixel | kOpaque);
     }
     chain_.drew(area);
 }
