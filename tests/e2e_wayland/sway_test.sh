@@ -10,7 +10,8 @@
 #      pointer travel keep it running, 5 end it (exit code 0, saverAttached 0);
 #   2. --output HEADLESS-2: the dashboard on the 1024x768 output at scale 2, at factor 1 in
 #      the output's own pixels, the other output black; a key ends it (exit code 0);
-#   3. a click ends it;
+#   3. with the second output moved left of the first, plain `vandrel` shows the dashboard
+#      there, the top-left output; a click ends it;
 #   4. sway killed: vandrel ends with exit code 1 and saverAttached 0.
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
 # Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel-snapshot OUT_DIR
@@ -126,8 +127,11 @@ black HEADLESS-1 1600x1200 other_output
 wtype -s 500 a
 ended 0 "a key"
 
-echo "# 3. a click"
+echo "# 3. the top-left output by default, a click"
+swaymsg -q output HEADLESS-2 position 0 0
+swaymsg -q output HEADLESS-1 position 512 0
 run
+shows HEADLESS-2 1024 768 136 161 1 top_left
 swaymsg -q seat seat0 cursor press button1
 ended 0 "a click"
 
