@@ -16,7 +16,8 @@ wl_runtime() {
 
 # Like exec_as_user, with the compositor's runtime directory and socket.
 wl_exec_as_user() {
-    exec_as_user env XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY="$WAYLAND_DISPLAY"} "$@"
+    exec_as_user env XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+        ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY="$WAYLAND_DISPLAY"} "$@"
 }
 
 # Starts a headless sway whose first output, HEADLESS-1, is WxH ($1) at 0,0 with the

@@ -72,7 +72,8 @@ measure() {
 report() {
     local name="$1" saverShare="$2" serverShare="$3"
     awk -v n="$name" -v a="$saverShare" -v b="$serverShare" \
-        'BEGIN { printf "%-34s vandrel %6.3f %%  server %6.3f %%  together %6.3f %%\n", n, a, b, a + b }'
+        'BEGIN { printf "%-32s vandrel %6.3f %%  server %6.3f %%  together %6.3f %%\n",
+                 n, a, b, a + b }'
 }
 
 echo "CPU share over $seconds s each, the demo worker publishing:"
@@ -101,8 +102,10 @@ DISPLAY=""
 
 awk -v a="$wl1_saver" -v b="$wl1_server" -v c="$wl2_saver" -v d="$wl2_server" \
     -v x="$x_saver" -v y="$x_server" 'BEGIN {
-        if (a + b > 0) printf "two outputs against one: %.2fx (vandrel and sway together)\n", (c + d) / (a + b);
-        if (x + y > 0) printf "Wayland against X11: %.2fx (saver and server together)\n", (a + b) / (x + y);
+        if (a + b > 0)
+            printf "two outputs against one: %.2fx (vandrel and sway)\n", (c + d) / (a + b);
+        if (x + y > 0)
+            printf "Wayland against X11: %.2fx (saver and server)\n", (a + b) / (x + y);
     }'
 
 echo "Memory with two 3840x2160 outputs:"
@@ -118,5 +121,6 @@ while read -r range _; do
     shm=$((shm + 0x${range#*-} - 0x${range%-*}))
 done < <(grep 'memfd:vandrel' /proc/"$saver"/maps)
 buffers=$(grep -c 'memfd:vandrel' /proc/"$saver"/maps)
-echo "   vandrel VmRSS $((rss / 1024)) MiB; shared-memory buffers: $buffers mapped, $((shm / 1048576)) MiB ($((3840 * 2160 * 4 / 1048576)) MiB per output-sized buffer)"
+echo "   vandrel VmRSS $((rss / 1024)) MiB; shared-memory buffers: $buffers mapped," \
+    "$((shm / 1048576)) MiB ($((3840 * 2160 * 4 / 1048576)) MiB per output-sized buffer)"
 stop_saver
