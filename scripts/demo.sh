@@ -4,25 +4,28 @@
 #   1. Vandrel.scr /s finds no worker record, starts the demo worker with " -min", ends;
 #   2. Vandrel.scr /s again attaches to the record and shows the live dashboard.
 # It runs on the current X display, or on an Xvfb of its own when DISPLAY is unset.
-# Usage: scripts/demo.sh [--linux] [--seconds N] [--size WxH] [--out FILE]
+# Usage: scripts/demo.sh [--linux | --wayland] [--seconds N] [--size WxH] [--out FILE]
 #   --linux      the Linux saver under xscreensaver instead (scripts/demo_linux.sh)
+#   --wayland    the Linux saver on a headless sway instead (scripts/demo_wayland.sh)
 #   --seconds N  how long the dashboard runs before the screenshot (default 10)
-#   --size WxH   screen size of the Xvfb (default 800x600; not used on a real display)
-#   --out FILE   the screenshot (default demo.png, demo-linux.png with --linux)
+#   --size WxH   screen size of the Xvfb or sway (default 800x600; not used on a real display)
+#   --out FILE   the screenshot (default demo.png, demo-linux.png, demo-wayland.png)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 linux=0
+wayland=0
 seconds=10
 size=800x600
 out=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --linux) linux=1; shift ;;
+        --wayland) wayland=1; shift ;;
         --seconds) seconds="${2:?--seconds needs a number}"; shift 2 ;;
         --size) size="${2:?--size needs WxH}"; shift 2 ;;
         --out) out="${2:?--out needs a file name}"; shift 2 ;;
-        -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "demo.sh: unknown argument $1 (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -30,6 +33,9 @@ done
 [[ "$size" =~ ^[0-9]+x[0-9]+$ ]] || { echo "demo.sh: --size needs WxH, e.g. 1024x768" >&2; exit 2; }
 if [ "$linux" = 1 ]; then
     exec scripts/demo_linux.sh "$seconds" "$size" "${out:-demo-linux.png}"
+fi
+if [ "$wayland" = 1 ]; then
+    exec scripts/demo_wayland.sh "$seconds" "$size" "${out:-demo-wayland.png}"
 fi
 out="${out:-demo.png}"
 
@@ -46,7 +52,7 @@ source tests/e2e/lib.sh
 demo="$root/build/demo"
 # Leftovers of an earlier demo in this prefix (a worker still running) end first.
 [ -d "$demo/wineprefix" ] && WINEPREFIX="$demo/wineprefix" "$WINESERVER" -k 2>/dev/null || true
-trap e2e_cleanup EXIT
+e2e_on_exit e2e_cleanup
 echo "== Wine prefix $demo/wineprefix"
 e2e_prefix "$demo/wineprefix"
 if [ -z "${DISPLAY:-}" ]; then
@@ -86,5 +92,5 @@ echo "   wrote $out ($(identify -format '%wx%h' "$out"))"
 
 # End the saver as a user would; the demo worker ends with the prefix's cleanup.
 xdotool key --clearmodifiers Escape 2>/dev/null || true
-wait_exit 5 "$scr_pid" || kill "$scr_pid" 2>/dev/null || true
+wait_exit 5 "$scr_pid" || end_started "$scr_pid"
 echo "== done: the saver ended (exit code ${E2E_CODE}); see $out"

@@ -40,14 +40,21 @@ if [ "$(id -u)" = 0 ]; then
 else
     as_user() { env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "$@"; }
 fi
+# Each step may fail without skipping the rest (set -e). Only the worker this demo's
+# saver started runs in the demo's client folder: without root, the user may have
+# workers of their own.
 cleanup() {
     as_user xscreensaver-command -exit >/dev/null 2>&1 || true
     local p
-    p=$(pid_of "$E2E_USER" vandrel-demo-worker) && kill "$p" 2>/dev/null
+    for p in $(pids_of "$E2E_USER" vandrel-demo-worker); do
+        if [ "$(readlink "/proc/$p/cwd" 2>/dev/null)" = "$stage/client" ]; then
+            end_started "$p"
+        fi
+    done
     rm -rf "$stage"
     e2e_cleanup
 }
-trap cleanup EXIT
+e2e_on_exit cleanup
 e2e_xvfb "$size"
 echo "== Xvfb of ${size} on $DISPLAY; the daemon runs as $E2E_USER with the home $E2E_HOME"
 

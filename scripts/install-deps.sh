@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the builds and tests need, when missing, and says which.
+# Installs the Debian packages the builds and tests need, when missing, and says which;
+# packages named as arguments (what one demo alone needs) too.
 set -euo pipefail
 packages=(cmake g++ make pkg-config g++-mingw-w64-x86-64-posix wine64 xvfb x11-apps xdotool
           imagemagick libfreetype-dev libfontconfig-dev fonts-liberation libpng-dev googletest
           libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind nsis zip unzip
           x11-utils procps xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
           libx11-dev libxext-dev libxrandr-dev xscreensaver dpkg-dev util-linux passwd lintian
-          libxml2-utils man-db)
+          libxml2-utils man-db libwayland-dev wayland-protocols "$@")
+# The Wayland end-to-end tests: headless compositors, their screenshots, a typed key.
+packages+=(sway grim wtype weston)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

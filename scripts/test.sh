@@ -21,7 +21,7 @@ cmake/wine-run.sh cmd.exe /c exit 0 >/dev/null 2>&1 || true
 # One persistent wineserver for the whole run saves a second per Wine start.
 WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -w
 WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -p || true
-trap 'WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; kill ${VANDREL_XVFB_PID:-0} 2>/dev/null || true' EXIT
+trap 'WINEPREFIX="$VANDREL_WINEPREFIX" /usr/lib/wine/wineserver -k 2>/dev/null || true; end_started "${VANDREL_XVFB_PID:-}"' EXIT
 ctest --preset windows
 echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sourced: starts an Xvfb of the given size on a free display unless one is given,
 # exports DISPLAY and stops it when the calling script exits.
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/lib.sh"
 vandrel_start_xvfb() {
     local size="${1:-1024x768x24}"
     local n
@@ -13,7 +14,7 @@ vandrel_start_xvfb() {
             [ -e "/tmp/.X11-unix/X$n" ] && break
             sleep 0.1
         done
-        trap 'kill $VANDREL_XVFB_PID 2>/dev/null || true' EXIT
+        e2e_on_exit 'end_started "$VANDREL_XVFB_PID"'
         return 0
     done
     echo "error: no free X display for Xvfb" >&2

@@ -5,6 +5,7 @@
 
 #include "host/logic/linux_options.h"
 #include "host/posix/saver_core.h"
+#include "host/wayland/wayland_host.h"
 #include "host/x11/x11_host.h"
 
 int main(int argc, char** argv) {
@@ -24,9 +25,5 @@ int main(int argc, char** argv) {
     const DisplaySystem display =
         chooseDisplaySystem(options, wayland != nullptr && wayland[0] != '\0',
                             std::getenv("XSCREENSAVER_WINDOW") != nullptr);
-    if (display == DisplaySystem::Wayland) {
-        std::fprintf(stderr, "vandrel: this build has no Wayland display\n");
-        return 1;
-    }
-    return runX11(options);
+    return display == DisplaySystem::Wayland ? runWayland(options) : runX11(options);
 }

@@ -97,7 +97,14 @@ void readSettings() {
         return;
     }
     std::unique_ptr<char[]> text(new char[kMaxFileBytes]);
-    const size_t length = std::fread(text.get(), 1, kMaxFileBytes, file.get());
+    size_t length = std::fread(text.get(), 1, kMaxFileBytes, file.get());
+    if (length == kMaxFileBytes && std::fgetc(file.get()) != EOF) {
+        // The read ends inside a line: that line is dropped whole, or a value cut here
+        // could name another program.
+        while (length > 0 && text[length - 1] != '\n' && text[length - 1] != '\r') {
+            --length;
+        }
+    }
     settings.Blank = readInt(text.get(), length, "Blank");
     settings.Minutes = readInt(text.get(), length, "Minutes");
     settings.Scale = readInt(text.get(), length, "Scale", parseScaleSetting);

@@ -8,7 +8,7 @@ setup="$1"
 built_scr="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/lib.sh"
-trap e2e_cleanup EXIT
+e2e_on_exit e2e_cleanup
 e2e_prefix "${VANDREL_E2E_PREFIX:?}"
 start=$SECONDS
 windir="$WINEPREFIX/drive_c/windows"

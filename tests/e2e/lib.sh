@@ -10,6 +10,10 @@ E2E_FAILURES=0
 # running in the prefix (the prefix belongs to these scripts alone) ends first, so a
 # stale worker cannot hold the record or the worker's mutex.
 e2e_prefix() {
+    if [ ! -x "$WINE" ]; then
+        echo "skipped: Wine ($WINE) is not installed"
+        exit 77
+    fi
     export WINEPREFIX="$1"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
@@ -38,16 +42,77 @@ e2e_prefix() {
     fi
 }
 
+# True when $1 can name a process a test started: digits only, above 1. An empty id, 0
+# or a negative one would make kill signal a whole process group (the test's own, and
+# the test command with it), 1 is init.
+started_pid() { [[ "${1:-}" =~ ^[0-9]+$ ]] && [ "$1" -gt 1 ]; }
+
+# Sends signal $1 (TERM, KILL, ...) to process $2, which the test started; refuses, with
+# a message and status 1, any id that cannot be one.
+kill_started() {
+    if ! started_pid "${2:-}"; then
+        echo "kill_started: refusing to signal '${2:-}', not a started process" >&2
+        return 1
+    fi
+    kill -s "$1" "$2" 2>/dev/null
+}
+
+# True while the process $1 that the test started runs (false for an empty or 0 id,
+# where kill -0 would ask about the process group and always answer yes).
+is_running() { started_pid "${1:-}" && kill -0 "$1" 2>/dev/null; }
+
+# Ends a child process the test started: SIGTERM, SIGKILL after $2 seconds (default 5),
+# then reaps it so the shell reports nothing. Quiet and harmless for an empty id.
+end_started() {
+    local pid="${1:-}" i
+    started_pid "$pid" || return 0
+    kill_started TERM "$pid" || return 0
+    for i in $(seq $((${2:-5} * 10))); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill_started KILL "$pid" || true
+    wait "$pid" 2>/dev/null || true
+    return 0
+}
+
+# Cleanup on every way out: the function $1 runs on exit, and SIGTERM, SIGINT and SIGHUP
+# (ctest's timeout, ^C) end the script through it instead of skipping it.
+e2e_on_exit() {
+    trap "$1" EXIT
+    trap 'exit 143' TERM
+    trap 'exit 130' INT
+    trap 'exit 129' HUP
+}
+
+# Exits 77 (skipped, for ctest's SKIP_RETURN_CODE) when a program the test needs is
+# missing here; a missing program is this machine's lack, not the saver's fault.
+need_programs() {
+    local program
+    for program in "$@"; do
+        if ! command -v "$program" >/dev/null 2>&1; then
+            echo "skipped: $program is not installed"
+            exit 77
+        fi
+    done
+}
+
+# Exits 77 unless the script runs as root ($1 says what for).
+need_root() {
+    if [ "$(id -u)" != 0 ]; then
+        echo "skipped: needs root $1"
+        exit 77
+    fi
+}
+
 # Ends every Wine process of the prefix and the X server this script started.
 e2e_cleanup() {
     if [ -n "${WINEPREFIX:-}" ]; then
         "$WINESERVER" -k 2>/dev/null || true
         "$WINESERVER" -w 2>/dev/null || true
     fi
-    if [ -n "$E2E_XVFB_PID" ]; then
-        kill "$E2E_XVFB_PID" 2>/dev/null
-        wait "$E2E_XVFB_PID" 2>/dev/null
-    fi
+    end_started "$E2E_XVFB_PID"
+    E2E_XVFB_PID=""
     return 0
 }
 
@@ -59,10 +124,12 @@ e2e_xvfb() {
 
 # Starts the X server command $1 with the rest of the arguments after its display, on
 # the first free display of VANDREL_E2E_DISPLAYS, waits until it answers and exports
-# DISPLAY; its process id lands in E2E_XVFB_PID.
+# DISPLAY; its process id lands in E2E_XVFB_PID. Without the server's program the test
+# is skipped (exit 77); a server that never answers is ended before the next display.
 e2e_x_server() {
     local server="$1" first last n
     shift
+    need_programs "$server" xdpyinfo xwd convert compare
     read -r first last <<<"${VANDREL_E2E_DISPLAYS:-100 140}"
     for n in $(seq "$first" "$last"); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
@@ -71,10 +138,10 @@ e2e_x_server() {
         export DISPLAY=":$n"
         for _ in $(seq 100); do
             xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && return 0
-            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+            is_running "$E2E_XVFB_PID" || break
             sleep 0.1
         done
-        wait "$E2E_XVFB_PID" 2>/dev/null
+        end_started "$E2E_XVFB_PID"
         E2E_XVFB_PID=""
     done
     echo "error: no free X display in ${first}..${last} for $server" >&2
@@ -125,6 +192,18 @@ e2e_monitors() {
     # A query after the change makes the server probe its outputs again: Wine asks for
     # the current state only, which until then lacks the monitor just switched on.
     xrandr >/dev/null
+}
+
+# Pids of this script's Wine prefix whose command line matches the extended regular
+# expression $1: another test's prefix may run the same programs at the same time.
+prefix_pids() {
+    local p
+    for p in $(pgrep -f "$1"); do
+        if grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" 2>/dev/null; then
+            echo "$p"
+        fi
+    done
+    return 0
 }
 
 # The Windows name of a Unix path, through the prefix's Z: drive.
@@ -200,11 +279,15 @@ check() {
 
 # Waits up to $1 seconds for process $2 to end; its exit code lands in E2E_CODE.
 wait_exit() {
-    local limit="$1" pid="$2" i
+    local limit="$1" pid="${2:-}" i
+    if ! started_pid "$pid"; then
+        E2E_CODE="no process"
+        return 1
+    fi
     for i in $(seq $((limit * 10))); do
         if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            E2E_CODE=$?
+            # Safe under set -e too: the code is a result here, not a failure.
+            wait "$pid" && E2E_CODE=0 || E2E_CODE=$?
             return 0
         fi
         sleep 0.1

@@ -9,7 +9,8 @@
 #      the saver with 0;
 #   3. the primary alone: the dashboard is where (1) and (2) have it;
 #   4. a 1600 x 1200 primary: the dashboard is (3) replicated 2 x 2; Scale=1 brings (3)
-#      back; the blank screen's banner is at y = 20 and twice as high.
+#      back; the blank screen's banner is at y = 20 and twice as high, and when the
+#      primary shrinks to 800 x 600 mid-pass it travels the new width.
 # Usage: monitors_test.sh Vandrel.scr vandrel_test_share.exe vandrel_share_probe.exe OUT_DIR
 set -u
 scr="$1"
@@ -18,14 +19,16 @@ probe_exe="$3"
 out="$4"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/lib.sh"
-if [ "$(id -u)" != 0 ]; then
-    echo "skipped: the Xorg dummy server needs root"
+need_root "for the Xorg dummy server"
+need_programs Xorg xrandr xsetroot xdotool
+if [ ! -e /usr/lib/xorg/modules/drivers/dummy_drv.so ]; then
+    echo "skipped: the Xorg dummy video driver is not installed"
     exit 77
 fi
-trap e2e_cleanup EXIT
+e2e_on_exit e2e_cleanup
 rm -rf "$out"
 mkdir -p "$out"
-e2e_xorg_dummy 3000 1200 "$out" || exit 1
+e2e_xorg_dummy 3000 1200 "$out" || { echo "skipped: the Xorg dummy server did not start"; exit 77; }
 e2e_monitors 800x600 1024x768 right
 e2e_prefix "${VANDREL_E2E_PREFIX:?}"
 start=$SECONDS
@@ -86,7 +89,7 @@ check "after the change no desktop pixel shows ($(desktop_left "$out/grown.png")
     [ "$(desktop_left "$out/grown.png")" = 0 ]
 check "after the change the dashboard is still at (24, 77)" \
     [ "$(differs_from "$out/grown.png" 24 77 752 445 "$out/dashboard_right.png")" = 0 ]
-check "the saver survived the change" kill -0 "$scr_pid"
+check "the saver survived the change" is_running "$scr_pid"
 xdotool mousemove_relative 3 2
 ends_with "5 pixels of mouse travel on the second monitor"
 
@@ -140,6 +143,16 @@ convert "$out/banner2x.png" -crop 1600x60+0+20 +repage "$out/strip.png"
 convert "$out/strip.png" -sample 100%x50% -sample 100%x200% "$out/strip_pairs.png"
 check "its rows come in identical pairs" \
     [ "$(compare -metric AE "$out/strip.png" "$out/strip_pairs.png" null: 2>&1)" = 0 ]
+xdotool key a
+ends_with "a key"
+# The banner starts its pass at the right edge of 1600; the primary then shrinks to 800.
+run_saver 0 1 message
+e2e_monitors 800x600
+probe display-change
+sleep 1
+shot "$out/banner_narrowed.png"
+check "after the primary shrank, the banner travels its new width: it is on screen" \
+    '[ "$(count_lit "$out/banner_narrowed.png" 0 10 800 30)" -gt 100 ]'
 xdotool key a
 ends_with "a key"
 

@@ -16,9 +16,10 @@ probe_exe="$3"
 out="$4"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/lib.sh"
-trap e2e_cleanup EXIT
+e2e_on_exit e2e_cleanup
+need_programs xdotool
 e2e_prefix "${VANDREL_E2E_PREFIX:?}"
-e2e_xvfb 800x600 || exit 1
+e2e_xvfb 800x600 || { echo "skipped: no X server could be started"; exit 77; }
 start=$SECONDS
 
 rm -rf "$out"
@@ -67,7 +68,8 @@ wait_exit 15 "$scr_pid"
 check "the saver ends by itself with code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
 record=$(probe wait userInfoDirty 1 10)
 check "the worker it started publishes the record" [ "$(field userName "$record")" = "Demo Observer" ]
-check "the worker was started with -min" "pgrep -f 'vandrel-demo-worker\\.exe -min\$' >/dev/null"
+check "the worker was started with -min" \
+    '[ -n "$(prefix_pids "vandrel-demo-worker\\.exe -min\$")" ]'
 echo "   ($((SECONDS - t0)) s)"
 
 echo "# 2. the dashboard"
@@ -107,15 +109,15 @@ check "the record shows the saver attached" \
 xdotool key F1
 viewer=""
 for _ in $(seq 50); do
-    viewer=$(pgrep -f 'windows_help\.txt' | head -1)
+    viewer=$(prefix_pids 'windows_help\.txt' | head -1)
     [ -n "$viewer" ] && break
     sleep 0.2
 done
 check "F1 starts a viewer for the help file" [ -n "$viewer" ]
 [ -n "$viewer" ] && echo "   viewer: $(tr '\0' ' ' </proc/"$viewer"/cmdline)"
 sleep 2
-check "the saver stays after F1" kill -0 "$scr_pid"
-[ -n "$viewer" ] && kill "$viewer" 2>/dev/null
+check "the saver stays after F1" is_running "$scr_pid"
+kill_started TERM "$viewer"
 sleep 0.5
 key_ends_saver "dashboard"
 echo "   ($((SECONDS - t0)) s)"

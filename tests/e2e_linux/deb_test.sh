@@ -11,6 +11,7 @@ out="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
 source "$here/lib_linux.sh"
+need_programs cpack dpkg-deb ldd
 rm -rf "$out"
 mkdir -p "$out"
 skipped=

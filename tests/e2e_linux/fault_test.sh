@@ -5,11 +5,14 @@
 #      is read when XDG_CONFIG_HOME is unset; the worker gets -min and runs in ClientDir;
 #   2. a /vandrel_share smaller than the record is treated as missing: the worker is
 #      started and nothing is written into the object;
-#   3. a settings file of garbage: vandrel starts nothing, keeps running, and SIGTERM
-#      ends it with exit code 0;
+#   3. settings files of garbage around a stand-in that would leave a mark if started
+#      (binary bytes, a [boot] section with broken keys, a path too long for the field
+#      whose first 259 characters name the stand-in, over-long lines): vandrel starts
+#      nothing, keeps running, and SIGTERM ends it with exit code 0; the same stand-in in
+#      a valid file is started, so the mark can be made;
 #   4. vandrel started with SIGUSR1 ignored and SIGUSR2 blocked (and SIGPIPE ignored, as
 #      Python leaves it): the worker it starts has every signal at its default and none
-#      blocked.
+#      blocked;
 #   5. lost windows and servers, with a record: the --window-id window destroyed ends
 #      vandrel with 0 within 2 s, a garbage XSCREENSAVER_WINDOW with --root and
 #      --window-id 010 (window 10, none) end it with 1 within 2 s and a message on
@@ -29,14 +32,17 @@ source "$here/lib_linux.sh"
 rm -rf "$out"
 mkdir -p "$out/home" "$out/xdg" "$out/client"
 cleanup() {
-    [ -n "${saver:-}" ] && kill -9 "$saver" 2>/dev/null
-    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null && wait "$holder"
+    end_started "${saver:-}" 2
+    end_started "${holder:-}"
+    end_started "${window:-}"
     clear_record
     e2e_cleanup
 }
-trap cleanup EXIT
+e2e_on_exit cleanup
+need_programs md5sum od python3 xsetroot
 # -noreset: the root's colour must outlast xsetroot, the only client at the time.
-e2e_x_server Xvfb -screen 0 800x600x24 -nolisten tcp -noreset || exit 1
+e2e_x_server Xvfb -screen 0 800x600x24 -nolisten tcp -noreset ||
+    { echo "skipped: no X server could be started"; exit 77; }
 start=$SECONDS
 export HOME="$out/home"
 unset XDG_CONFIG_HOME XSCREENSAVER_WINDOW
@@ -64,8 +70,8 @@ run_saver() {
     wait_for 10 '[ -s "$out/started" ]'
     sleep 0.5
     started=$(cat "$out/started" 2>/dev/null)
-    check "$1: vandrel keeps running" kill -0 "$saver"
-    kill -TERM "$saver"
+    check "$1: vandrel keeps running" is_running "$saver"
+    kill_started TERM "$saver"
     wait_exit 10 "$saver"
     check "$1: SIGTERM ends vandrel with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
     saver=""
@@ -90,23 +96,75 @@ run_saver "short record"
 check "a short record counts as missing: the worker is started" [ -n "$started" ]
 check "nothing is written into the short object" [ "$(md5sum <"$SHM")" = "$before" ]
 check "the object keeps its size" [ "$(stat -c %s "$SHM")" = 127144 ]
-kill "$holder"
-wait "$holder"
+end_started "$holder"
 holder=""
 
-echo "# 3. a settings file of garbage"
-LC_ALL=C awk 'BEGIN { srand(11); for (i = 0; i < 4000; i++) printf "%c", int(rand() * 256) }' \
-    >"$HOME/.config/vandrel/vandrel.ini"
-rm -f "$out/started"
-"$vandrel" --window >>"$out/vandrel.log" 2>&1 &
-saver=$!
-sleep 3
-check "garbage settings: vandrel keeps running" kill -0 "$saver"
-check "garbage settings: no worker is started" [ ! -e "$out/started" ]
-kill -TERM "$saver"
-wait_exit 10 "$saver"
-check "garbage settings: SIGTERM ends vandrel with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
-saver=""
+echo "# 3. settings files of garbage"
+# The stand-in: its full path is exactly 259 characters, the longest a path may be, so a
+# longer value cut to fit would name it.
+canary_dir="$out/canary"
+canary="$canary_dir/$(head -c $((259 - ${#canary_dir} - 1)) /dev/zero | tr '\0' c)"
+mkdir -p "$canary_dir"
+printf '#!/bin/sh\necho "$0 $*" >>"%s/canary_started"\n' "$out" >"$canary"
+chmod +x "$canary"
+ini="$HOME/.config/vandrel/vandrel.ini"
+# Deterministic bytes (seed $2), newlines and all: a failure can be replayed.
+garbage() {
+    LC_ALL=C awk -v n="$1" -v s="$2" \
+        'BEGIN { srand(s); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }'
+}
+repeat() { head -c "$1" /dev/zero | tr '\0' "$2"; }
+# Writes the settings file of the named kind.
+garbage_settings() {
+    case "$1" in
+        valid) printf '[boot]\nClientPath=%s\nClientDir=%s\n' "$canary" "$out/client" ;;
+        binary)
+            # A perfect key, but before any section, amid bytes.
+            garbage 3000 11
+            printf '\nClientPath=%s\n' "$canary"
+            garbage 3000 12
+            ;;
+        broken-keys)
+            printf '[boot]\n'
+            printf '%s\n' "Client Path=$canary" "ClientPath $canary" "ClientPath:$canary" \
+                "ClientPathX=$canary" "XClientPath=$canary" ";ClientPath=$canary" \
+                "#ClientPath=$canary"
+            printf 'Client\0Path=%s\n' "$canary"
+            printf '[boot\nClientPath=%s\n' "$canary"
+            printf '[bo ot]\nClientPath=%s\n' "$canary"
+            printf '[boot2]\nClientPath=%s\n' "$canary"
+            printf '[]\nClientPath=%s\n' "$canary"
+            ;;
+        too-long) printf '[boot]\nClientPath=%s%s\n' "$canary" "$(repeat 5000 x)" ;;
+        long-lines)
+            # A long section name, a long key, and a value that runs past the 64 KiB read.
+            printf '[boot%s]\nClientPath=%s\n' "$(repeat 3000 b)" "$canary"
+            printf '[boot]\n%s=%s\n' "$(repeat 20000 k)" "$canary"
+            printf 'ClientPath=%s%s\n' "$canary" "$(repeat 70000 x)"
+            ;;
+    esac >"$ini"
+}
+clear_record
+for kind in valid binary broken-keys too-long long-lines; do
+    garbage_settings "$kind"
+    rm -f "$out/canary_started"
+    "$vandrel" --window >>"$out/vandrel.log" 2>&1 &
+    saver=$!
+    # The worker starts at the first tick without a record: a second is plenty.
+    wait_for 3 '[ -e "$out/canary_started" ]'
+    if [ "$kind" = valid ]; then
+        check "valid settings: the stand-in is started with -min" \
+            '[ "$(cat "$out/canary_started" 2>/dev/null)" = "$canary -min" ]'
+    else
+        check "$kind settings: the stand-in is never started" [ ! -e "$out/canary_started" ]
+    fi
+    check "$kind settings: vandrel keeps running" is_running "$saver"
+    kill_started TERM "$saver"
+    wait_exit 10 "$saver"
+    check "$kind settings: SIGTERM ends vandrel with exit code 0 (got $E2E_CODE)" \
+        [ "$E2E_CODE" = 0 ]
+    saver=""
+done
 
 echo "# 4. the worker's signals"
 write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 "$signal_probe" "$out/client"
@@ -114,8 +172,7 @@ clear_record
 odd_signals "$vandrel" --window >>"$out/vandrel.log" 2>&1 &
 saver=$!
 wait_for 10 '[ -s "$out/client/signals" ]'
-kill -TERM "$saver"
-wait_exit 10 "$saver"
+end_started "$saver"
 saver=""
 echo "   the worker's signals:" $(cat "$out/client/signals")
 check "the worker's signals are all at their default and none is blocked" \
@@ -138,7 +195,7 @@ ended() {
     check "$1 ends vandrel within $2 s with exit code $3 (got $E2E_CODE)" [ "$E2E_CODE" = "$3" ]
     check "$1: saverAttached is 0 afterwards" [ "$(rec_int 127140)" = 0 ]
     # One that stays must not spoil the next case.
-    kill -TERM "$saver" 2>/dev/null && wait_exit 5 "$saver"
+    end_started "$saver"
     saver=""
 }
 make_window 800 600 "$out/window_id"
@@ -146,8 +203,8 @@ window=$!
 wait_for 10 '[ -s "$out/window_id" ]'
 attached_saver --window-id "$(cat "$out/window_id")"
 sleep 0.5
-kill "$window"
-wait "$window" 2>/dev/null
+end_started "$window"
+window=""
 ended "its window destroyed" 2 0
 
 xsetroot -solid '#ff00ff'
@@ -167,8 +224,7 @@ check "nothing is drawn on the root window ($magenta of 480000 pixels its colour
 check "nothing is written into the record" [ "$(md5sum <"$SHM")" = "$before" ]
 
 attached_saver --window
-kill "$E2E_XVFB_PID"
-wait "$E2E_XVFB_PID"
+end_started "$E2E_XVFB_PID"
 E2E_XVFB_PID=""
 ended "the X server's end" 2 1
 

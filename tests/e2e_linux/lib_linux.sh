@@ -56,6 +56,8 @@ exec_as_user() {
 # Pid of the newest process of user $1 whose command name is $2 (cut to 15 characters
 # by the kernel); empty when there is none.
 pid_of() { pgrep -n -u "$1" -x "${2:0:15}"; }
+# Every such pid, one a line.
+pids_of() { pgrep -u "$1" -x "${2:0:15}"; }
 
 # Copies the given programs into a fresh directory that every user can read, with a
 # client folder (header.bmp) beside them; prints the directory.

@@ -10,31 +10,31 @@
 # Needs root (Xorg, a user of its own for the daemon); exits 77, skipped, without it.
 # Usage: monitors_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
 set -u
-if [ "$(id -u)" != 0 ]; then
-    echo "skipped: needs root for Xorg and to make a user and run the daemon as it"
-    exit 77
-fi
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
 source "$here/lib_linux.sh"
+need_root "for Xorg and to make a user and run the daemon as it"
+need_programs Xorg xrandr xscreensaver xscreensaver-command runuser setpriv useradd xwininfo \
+    xwd convert compare
 snapshot="$3"
 out="$4"
 rm -rf "$out"
 mkdir -p "$out"
 stage=$(e2e_stage "$1" "$2")
+# What the daemon started runs as the test's own user, made for these tests alone.
 cleanup() {
-    [ -n "${sampler:-}" ] && kill "$sampler" 2>/dev/null
+    end_started "${sampler:-}"
     as_user xscreensaver-command -exit >/dev/null 2>&1
-    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null
-    for p in $(pgrep -u "$E2E_USER" -x vandrel); do
-        kill -9 "$p" 2>/dev/null
+    end_started "${holder:-}"
+    for p in $(pids_of "$E2E_USER" vandrel); do
+        kill_started KILL "$p"
     done
     clear_record
     rm -rf "$stage"
     e2e_cleanup
 }
-trap cleanup EXIT
-e2e_xorg_dummy 1600 600 "$out" || exit 1
+e2e_on_exit cleanup
+e2e_xorg_dummy 1600 600 "$out" || { echo "skipped: no Xorg dummy server could be started"; exit 77; }
 e2e_monitors 800x600 800x600 right
 xrandr --output DUMMY0 --primary
 e2e_user
@@ -59,7 +59,7 @@ as_user xscreensaver -no-splash >"$out/xscreensaver.log" 2>&1 &
 check "the daemon runs" wait_for 15 'as_user xscreensaver-command -time >/dev/null 2>&1'
 
 # The user's vandrel processes, oldest first.
-savers() { pgrep -u "$E2E_USER" -x vandrel | sort -n; }
+savers() { pids_of "$E2E_USER" vandrel | sort -n; }
 # The vandrel that maps the record, i.e. holds the dashboard.
 record_mapper() {
     local p
@@ -101,8 +101,7 @@ activate() {
     main=${main:-0}
 }
 deactivate() {
-    kill "$sampler"
-    wait "$sampler" 2>/dev/null
+    end_started "$sampler"
     sampler=""
     local bad
     bad=$(grep -cv '^1$' "$out/$1.attached")
@@ -131,7 +130,7 @@ echo "# 2. the other monitor takes over"
 for signal in TERM KILL; do
     activate "$signal"
     other=$(savers | grep -vx "$main")
-    kill -"$signal" "$main"
+    kill_started "$signal" "$main"
     poll_within 2 '[ "$(right_diff "$out/$signal.png")" = 0 ]'
     shown=$?
     check "SIG$signal: within 2 s the dashboard is on the other monitor ($E2E_MS ms; $(right_diff "$out/$signal.png") pixels differ)" \

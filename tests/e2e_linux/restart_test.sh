@@ -16,28 +16,26 @@
 # Usage: restart_test.sh vandrel vandrel-demo-worker vandrel_record_holder
 #                        vandrel-snapshot OUT_DIR
 set -u
-if [ "$(id -u)" != 0 ]; then
-    echo "skipped: needs root to make a user and run vandrel as it"
-    exit 77
-fi
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
 source "$here/lib_linux.sh"
+need_root "to make a user and run vandrel as it"
+need_programs runuser setpriv useradd md5sum od xwd convert compare
 snapshot="$4"
 out="$5"
 rm -rf "$out"
 mkdir -p "$out"
 stage=$(e2e_stage "$1" "$2" "$3")
 cleanup() {
-    [ -n "${saver:-}" ] && kill -9 "$saver" 2>/dev/null
-    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null && wait "$holder"
-    [ -n "${worker:-}" ] && kill "$worker" 2>/dev/null
+    end_started "${saver:-}" 2
+    end_started "${holder:-}"
+    end_started "${worker:-}"
     clear_record
     rm -rf "$stage"
     e2e_cleanup
 }
-trap cleanup EXIT
-e2e_xvfb 800x600 || exit 1
+e2e_on_exit cleanup
+e2e_xvfb 800x600 || { echo "skipped: no X server could be started"; exit 77; }
 e2e_user
 start=$SECONDS
 
@@ -63,7 +61,7 @@ hold() {
     holder=$!
 }
 unhold() {
-    kill "-${1:-TERM}" "$holder"
+    kill_started "${1:-TERM}" "$holder"
     wait "$holder" 2>/dev/null
     holder=""
 }
@@ -72,7 +70,7 @@ start_saver() {
     saver=$!
 }
 stop_saver() {
-    kill -TERM "$saver"
+    kill_started TERM "$saver"
     wait_exit 5 "$saver"
     check "$1: SIGTERM ends vandrel with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
     saver=""
@@ -118,7 +116,7 @@ replace ends 2
 replace killed 3
 sleep 2
 check "the worker was started once in all ($(starts) times)" [ "$(starts)" = 1 ]
-check "vandrel keeps running" kill -0 "$saver"
+check "vandrel keeps running" is_running "$saver"
 stop_saver restart
 check "saverAttached is 0 afterwards" [ "$(rec_int 127140)" = 0 ]
 unhold
@@ -162,8 +160,7 @@ worker=$!
 wait_for 5 '[ -e "$SHM" ]'
 check "the demo worker's record has mode 600 (got $(stat -c %a "$SHM"))" \
     [ "$(stat -c %a "$SHM")" = 600 ]
-kill "$worker"
-wait "$worker"
+end_started "$worker"
 worker=""
 
 echo "vandrel record restarts and owners: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"

@@ -10,30 +10,29 @@
 # Usage: xscreensaver_test.sh vandrel vandrel-demo-worker vandrel_record_holder
 #                             vandrel-snapshot OUT_DIR
 set -u
-if [ "$(id -u)" != 0 ]; then
-    echo "skipped: needs root to make a user and run the daemon as it"
-    exit 77
-fi
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
 source "$here/lib_linux.sh"
+need_root "to make a user and run the daemon as it"
+need_programs xscreensaver xscreensaver-command runuser setpriv useradd xwininfo xwd convert
 snapshot="$4"
 out="$5"
 rm -rf "$out"
 mkdir -p "$out"
 stage=$(e2e_stage "$1" "$2" "$3")
+# What the daemon started runs as the test's own user, made for these tests alone.
 cleanup() {
     as_user xscreensaver-command -exit >/dev/null 2>&1
-    [ -n "${holder:-}" ] && kill "$holder" 2>/dev/null
-    for p in $(pid_of "$E2E_USER" vandrel-demo-worker) $(pid_of "$E2E_USER" vandrel); do
-        kill -9 "$p" 2>/dev/null
+    end_started "${holder:-}"
+    for p in $(pids_of "$E2E_USER" vandrel-demo-worker) $(pids_of "$E2E_USER" vandrel); do
+        kill_started KILL "$p"
     done
     clear_record
     rm -rf "$stage"
     e2e_cleanup
 }
-trap cleanup EXIT
-e2e_xvfb 800x600 || exit 1
+e2e_on_exit cleanup
+e2e_xvfb 800x600 || { echo "skipped: no X server could be started"; exit 77; }
 e2e_user
 start=$SECONDS
 cx=24 cy=77
@@ -58,7 +57,7 @@ activate() {
 }
 deactivate() {
     as_user xscreensaver-command -deactivate >/dev/null
-    check "$1: -deactivate ends vandrel" wait_for 10 '! kill -0 "$saver" 2>/dev/null'
+    check "$1: -deactivate ends vandrel" wait_for 10 'started_pid "$saver" && ! is_running "$saver"'
     wait_for 5 '[ "$(rec_int 127140)" = 0 ]'
     check "$1: saverAttached is 0 afterwards (got $(rec_int 127140))" [ "$(rec_int 127140)" = 0 ]
 }
@@ -82,8 +81,7 @@ diff=$(dashboard_diff "$out/fixed.png" "$out/reference.png" $cx $cy)
 check "the dashboard equals the snapshot of the same record ($diff pixels differ)" \
     [ "$diff" = 0 ]
 deactivate "fixed record"
-kill "$holder"
-wait "$holder"
+end_started "$holder"
 holder=""
 check "the holder removed the record" '[ ! -e "$SHM" ]'
 
@@ -92,12 +90,11 @@ activate "no record"
 check "vandrel starts the demo worker" \
     wait_for 10 '[ -n "$(pid_of "$E2E_USER" vandrel-demo-worker)" ]'
 worker=$(pid_of "$E2E_USER" vandrel-demo-worker)
-worker=${worker:-0}
 args=$(tr '\0' ' ' <"/proc/$worker/cmdline" 2>/dev/null)
 echo "   worker: $args"
 check "the worker was started with -min" '[[ "$args" == *" -min " ]]'
 check "the worker runs outside vandrel's process group" \
-    '[ "$(ps -o pgid= -p "$worker")" != "$(ps -o pgid= -p "$saver")" ]'
+    'started_pid "$worker" && [ "$(ps -o pgid= -p "$worker")" != "$(ps -o pgid= -p "$saver")" ]'
 check "the worker runs in ClientDir" [ "$(readlink "/proc/$worker/cwd")" = "$stage/client" ]
 check "vandrel attaches to the worker's record" wait_for 15 '[ "$(rec_int 127140)" = 1 ]'
 sleep 3
@@ -107,9 +104,9 @@ check "the dashboard's frame is purple" \
 convert "$out/worker.png" -crop 500x41+$cx+$cy +repage "$out/header.png"
 header=$(compare -metric AE "$out/header.png" "$stage/client/header.bmp" null: 2>&1)
 check "the header is header.bmp ($header pixels differ)" [ "$header" = 0 ]
-kill -9 "$worker"
+check "the worker dies of SIGKILL" kill_started KILL "$worker"
 sleep 2
-check "vandrel keeps running after the worker's SIGKILL" kill -0 "$saver"
+check "vandrel keeps running after the worker's SIGKILL" is_running "$saver"
 shot "$out/killed.png"
 check "the dashboard stays" 'purple "$out/killed.png" 200 48'
 deactivate "no record"

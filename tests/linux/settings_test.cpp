@@ -47,6 +47,15 @@ TEST(LinuxSettings, UserFileThenSystemWideDefaults) {
     EXPECT_STREQ(settings.ClientPath, "");
     EXPECT_EQ(fs::current_path(), root);  // ClientDir becomes the current directory
 
+    // A file beyond the 64 KiB read, whose last read line is cut inside a path: that line
+    // is dropped, not cut into a path to another program.
+    const std::string filler = "; " + std::string(64 * 1024 - 2 - 12 - 20, 'x') + "\n";
+    write(root / "user/vandrel/vandrel.ini",
+          "[boot]\nBlank=2\n" + filler + "ClientPath=/usr/bin/worker-with-long-name\n");
+    readSettings();
+    EXPECT_EQ(settings.Blank, 2);
+    EXPECT_STREQ(settings.ClientPath, "");
+
     fs::current_path(here);
     fs::remove_all(root);
     unsetenv("XDG_CONFIG_HOME");

@@ -118,16 +118,44 @@ TEST(SaverModule, DescriptionStringAndVersionBlock) {
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1200);
 
-    // A manifest rides along (resource 1 of type 24), declaring per-monitor DPI awareness
-    // with the older setting as the fallback.
-    HRSRC manifest = FindResourceA(data.module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    ASSERT_NE(manifest, nullptr);
-    std::string xml(static_cast<const char*>(LockResource(LoadResource(data.module, manifest))),
-                    SizeofResource(data.module, manifest));
-    EXPECT_NE(xml.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
-    EXPECT_NE(xml.find(">true/pm</dpiAware>"), std::string::npos);
     // No icon: the window class gets none.
     EXPECT_EQ(FindResourceA(data.module, MAKEINTRESOURCEA(100), RT_GROUP_ICON), nullptr);
+}
+
+// The module's manifest (resource 1 of type 24) as the loader reads it: the system's own
+// reader makes an activation context of it and answers for the settings by namespace, so
+// a malformed manifest, a wrong namespace or a setting outside windowsSettings shows.
+// (Wine reports every process per-monitor aware whatever its manifest says, so the
+// running saver's awareness cannot tell.)
+TEST(SaverModule, ManifestDeclaresPerMonitorDpiAwareness) {
+    const std::string path = scrPath();
+    const std::wstring widePath(path.begin(), path.end());
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = widePath.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    const HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    // Declared from Windows 8 on; the build targets Windows 7.
+    using QueryFn =
+        BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*, SIZE_T, SIZE_T*);
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+    ASSERT_NE(query, nullptr);
+    const auto setting = [&](const wchar_t* schema, const wchar_t* name) {
+        wchar_t value[128] = {};
+        SIZE_T written = 0;
+        return query(0, context, schema, name, value, 128, &written) ? std::wstring(value)
+                                                                     : std::wstring(L"<none>");
+    };
+    // Per monitor (version 2 where the system knows it), with the older setting as the
+    // fallback for systems that read only that one.
+    EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+              L"PerMonitorV2, PerMonitor");
+    EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"),
+              L"true/pm");
+    ReleaseActCtx(context);
 }
 
 TEST(SaverModule, SettingsDialogTemplate) {

@@ -1,0 +1,145 @@
+#include "host/logic/wayland_layout.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vandrel {
+namespace {
+
+// wl_output.scale is an integer the compositor chose; anything past this is nonsense.
+constexpr int32_t kMaxOutputScale = 16;
+
+int32_t clampSide(int64_t side) {
+    return static_cast<int32_t>(std::clamp<int64_t>(side, 1, kMaxSurfaceSide));
+}
+
+}  // namespace
+
+int chooseDashboardOutput(const OutputPlace* outputs, int count, const char* wanted) {
+    if (wanted != nullptr && wanted[0] != '\0') {
+        for (int i = 0; i < count; ++i) {
+            if (outputs[i].name != nullptr && std::strcmp(outputs[i].name, wanted) == 0) {
+                return i;
+            }
+        }
+    }
+    int best = -1;
+    for (int i = 0; i < count; ++i) {
+        if (best < 0 || outputs[i].y < outputs[best].y ||
+            (outputs[i].y == outputs[best].y && outputs[i].x < outputs[best].x)) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+PixelSize shownModeSize(int32_t modeWidth, int32_t modeHeight, int32_t transform) {
+    const int32_t w = std::clamp(modeWidth, 0, kMaxSurfaceSide);
+    const int32_t h = std::clamp(modeHeight, 0, kMaxSurfaceSide);
+    // 90, 270 and their flipped forms are the odd values.
+    return (transform & 1) != 0 ? PixelSize{h, w} : PixelSize{w, h};
+}
+
+BufferPlan planBuffer(int32_t logicalWidth, int32_t logicalHeight, PixelSize pixels,
+                      int32_t outputScale, bool haveViewporter) {
+    int32_t scale = std::clamp(outputScale, 1, kMaxOutputScale);
+    const bool knownPixels = pixels.width > 0 && pixels.height > 0;
+    const int32_t pw = knownPixels ? clampSide(pixels.width) : 0;
+    const int32_t ph = knownPixels ? clampSide(pixels.height) : 0;
+    if (logicalWidth <= 0 || logicalHeight <= 0) {
+        logicalWidth = knownPixels ? (pw + scale - 1) / scale : 1;
+        logicalHeight = knownPixels ? (ph + scale - 1) / scale : 1;
+    }
+    const int32_t lw = clampSide(logicalWidth), lh = clampSide(logicalHeight);
+    if (knownPixels) {
+        if (pw % lw == 0 && ph % lh == 0 && pw / lw == ph / lh) {
+            return {pw, ph, pw / lw, false, lw, lh};
+        }
+        if (haveViewporter) {
+            return {pw, ph, 1, true, lw, lh};
+        }
+    }
+    if (int64_t{lw} * scale > kMaxSurfaceSide || int64_t{lh} * scale > kMaxSurfaceSide) {
+        scale = 1;
+    }
+    return {lw * scale, lh * scale, scale, false, lw, lh};
+}
+
+void BufferChain::reset(int32_t width, int32_t height) {
+    *this = BufferChain();
+    full_ = {0, 0, std::clamp(width, 0, kMaxSurfaceSide), std::clamp(height, 0, kMaxSurfaceSide)};
+}
+
+BufferChain::DrawTarget BufferChain::beginDraw() {
+    if (drawing_ >= 0) {
+        return {drawing_, -1, {}};
+    }
+    int slot = -1;
+    if (committed_ >= 0 && !held_[committed_]) {
+        slot = committed_;  // already the newest picture: nothing to catch up
+    }
+    for (int s = 0; slot < 0 && s < slots_; ++s) {
+        if (s != committed_ && !held_[s]) {
+            slot = s;
+        }
+    }
+    if (slot < 0 && slots_ < kMaxSlots) {
+        slot = slots_++;
+        stale_[slot] = DrawnArea();
+        held_[slot] = false;
+        if (committed_ >= 0 && !isEmpty(full_)) {
+            stale_[slot].add(full_);  // black, behind whatever was shown
+        }
+    }
+    for (int s = 0; slot < 0 && s < slots_; ++s) {
+        if (s != committed_ && (slot < 0 || age_[s] < age_[slot])) {
+            slot = s;
+        }
+    }
+    if (slot < 0) {
+        slot = committed_;
+    }
+    DrawTarget target{slot, -1, {}};
+    if (slot != committed_ && committed_ >= 0 && !stale_[slot].empty()) {
+        target.source = committed_;
+        target.catchUp = stale_[slot];
+    }
+    stale_[slot] = DrawnArea();
+    drawing_ = slot;
+    return target;
+}
+
+void BufferChain::drew(Rect r) {
+    r = intersectRect(r, full_);
+    if (drawing_ < 0 || isEmpty(r)) {
+        return;
+    }
+    for (int s = 0; s < slots_; ++s) {
+        if (s != drawing_) {
+            stale_[s].add(r);
+        }
+    }
+    damage_.add(r);
+}
+
+int BufferChain::commit(DrawnArea& damage) {
+    damage = damage_;
+    damage_ = DrawnArea();
+    const int slot = drawing_;
+    if (slot < 0) {
+        return -1;
+    }
+    held_[slot] = true;
+    age_[slot] = ++commits_;
+    committed_ = slot;
+    drawing_ = -1;
+    return slot;
+}
+
+void BufferChain::released(int slot) {
+    if (slot >= 0 && slot < slots_) {
+        held_[slot] = false;
+    }
+}
+
+}  // namespace vandrel

@@ -1,0 +1,630 @@
+#include "host/wayland/wayland_output.h"
+
+#include <poll.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "host/logic/saver_input.h"
+#include "viewporter-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
+// Last: it renames a keyword while it is read.
+#include "host/wayland/layer_shell.h"
+
+namespace vandrel {
+namespace {
+
+// How long start() waits for the dashboard's first configure.
+constexpr int kStartRoundtrips = 50;
+
+constexpr Color kLabelColor{0, 255, 255};
+constexpr int32_t kMaxLayout = 1 << 24;
+
+}  // namespace
+
+// The compositor's events, routed to the output's small handlers.
+struct WaylandListeners {
+    using Screen = WaylandOutput::Screen;
+    using Seat = WaylandOutput::Seat;
+
+    static const wl_registry_listener registry;
+    static const xdg_wm_base_listener wmBase;
+    static const wl_output_listener output;
+    static const zxdg_output_v1_listener xdgOutput;
+    static const wl_seat_listener seat;
+    static const wl_pointer_listener pointer;
+    static const wl_keyboard_listener keyboard;
+    static const wl_touch_listener touch;
+
+    static Screen& screen(void* data) { return *static_cast<Screen*>(data); }
+    static Seat& seatOf(void* data) { return *static_cast<Seat*>(data); }
+    static CursorPoint point(wl_fixed_t x, wl_fixed_t y) {
+        return {wl_fixed_to_int(x), wl_fixed_to_int(y)};
+    }
+};
+
+const wl_registry_listener WaylandListeners::registry = {
+    .global =
+        [](void* data, wl_registry* r, uint32_t name, const char* interface, uint32_t version) {
+            static_cast<WaylandOutput*>(data)->onGlobal(r, name, interface, version);
+        },
+    .global_remove = [](void* data, wl_registry*,
+                        uint32_t name) { static_cast<WaylandOutput*>(data)->onGlobalRemove(name); },
+};
+
+const xdg_wm_base_listener WaylandListeners::wmBase = {
+    .ping = [](void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); },
+};
+
+// Later protocol versions' events are left out: they are bound at versions that lack them.
+const wl_output_listener WaylandListeners::output = {
+    // The place in the layout and the transform; the rest is for people.
+    .geometry =
+        [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
+           const char*, int32_t transform) {
+            // Far past any layout, so that a pointer position added to it cannot overflow.
+            if (screen(data).xdgOutput == nullptr) {
+                screen(data).x = std::clamp(x, -kMaxLayout, kMaxLayout);
+                screen(data).y = std::clamp(y, -kMaxLayout, kMaxLayout);
+            }
+            screen(data).transform = transform;
+        },
+    .mode =
+        [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+            if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
+                screen(data).modeWidth = width;
+                screen(data).modeHeight = height;
+            }
+        },
+    .done = [](void* data, wl_output*) { screen(data).owner->onOutputDone(screen(data)); },
+    .scale = [](void* data, wl_output*, int32_t factor) { screen(data).scale = factor; },
+    .name =
+        [](void* data, wl_output*, const char* name) {
+            std::snprintf(screen(data).name, sizeof screen(data).name, "%s", name ? name : "");
+        },
+    .description = [](void*, wl_output*, const char*) {},
+};
+
+// wlroots compositors put every wl_output at (0, 0): the layout position comes from here.
+const zxdg_output_v1_listener WaylandListeners::xdgOutput = {
+    .logical_position =
+        [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+            screen(data).x = std::clamp(x, -kMaxLayout, kMaxLayout);
+            screen(data).y = std::clamp(y, -kMaxLayout, kMaxLayout);
+        },
+    .logical_size = [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    // From version 3 on, wl_output.done closes the description; before, this does.
+    .done =
+        [](void* data, zxdg_output_v1*) {
+            if (screen(data).ready) {
+                screen(data).owner->onOutputDone(screen(data));
+            }
+        },
+    .name =
+        [](void* data, zxdg_output_v1*, const char* name) {
+            // wl_output.name, where the compositor sends it, says the same.
+            std::snprintf(screen(data).name, sizeof screen(data).name, "%s", name ? name : "");
+        },
+    .description = [](void*, zxdg_output_v1*, const char*) {},
+};
+
+const wl_seat_listener WaylandListeners::seat = {
+    .capabilities =
+        [](void* data, wl_seat*, uint32_t capabilities) {
+            seatOf(data).owner->onSeatCapabilities(seatOf(data), capabilities);
+        },
+    .name = [](void*, wl_seat*, const char*) {},
+};
+
+const wl_pointer_listener WaylandListeners::pointer = {
+    .enter =
+        [](void* data, wl_pointer* pointer, uint32_t serial, wl_surface* surface, wl_fixed_t x,
+           wl_fixed_t y) {
+            Seat& s = seatOf(data);
+            WaylandOutput& out = *s.owner;
+            s.surfaceOrigin = {0, 0};
+            if (Screen* screen = out.screenOf(surface)) {
+                s.surfaceOrigin = {screen->x, screen->y};
+            }
+            if (!out.windowMode_) {
+                wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no arrow over the saver
+            }
+            out.onPointerAt(s, point(x, y));
+        },
+    .leave = [](void*, wl_pointer*, uint32_t, wl_surface*) {},
+    .motion = [](void* data, wl_pointer*, uint32_t, wl_fixed_t x,
+                 wl_fixed_t y) { seatOf(data).owner->onPointerAt(seatOf(data), point(x, y)); },
+    .button =
+        [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+            if (state == WL_POINTER_BUTTON_STATE_PRESSED) {
+                seatOf(data).owner->requestEnd(0);
+            }
+        },
+    .axis = [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
+    .frame = [](void*, wl_pointer*) {},
+    .axis_source = [](void*, wl_pointer*, uint32_t) {},
+    .axis_stop = [](void*, wl_pointer*, uint32_t, uint32_t) {},
+    .axis_discrete = [](void*, wl_pointer*, uint32_t, int32_t) {},
+};
+
+const wl_keyboard_listener WaylandListeners::keyboard = {
+    // The keymap is of no use: any key ends the saver.
+    .keymap = [](void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); },
+    // Keys already down when the saver takes the keyboard (the one that started it from a
+    // terminal) are no wake-up.
+    .enter = [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
+    .leave = [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+    .key =
+        [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+            if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
+                seatOf(data).owner->requestEnd(0);
+            }
+        },
+    .modifiers = [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
+    .repeat_info = [](void*, wl_keyboard*, int32_t, int32_t) {},
+};
+
+const wl_touch_listener WaylandListeners::touch = {
+    .down = [](void* data, wl_touch*, uint32_t, uint32_t, wl_surface*, int32_t, wl_fixed_t,
+               wl_fixed_t) { seatOf(data).owner->requestEnd(0); },
+    .up = [](void*, wl_touch*, uint32_t, uint32_t, int32_t) {},
+    .motion = [](void*, wl_touch*, uint32_t, int32_t, wl_fixed_t, wl_fixed_t) {},
+    .frame = [](void*, wl_touch*) {},
+    .cancel = [](void*, wl_touch*) {},
+};
+
+WaylandOutput::WaylandOutput(wl_display* display, const LinuxOptions& options)
+    : display_(display), options_(options), windowMode_(options.target == X11Target::Window) {
+    globals_.display = display;
+}
+
+WaylandOutput::~WaylandOutput() {
+    dashboard_ = nullptr;
+    window_.reset();
+    for (auto& screen : screens_) {
+        screen->surface.reset();
+        if (screen->xdgOutput != nullptr) {
+            zxdg_output_v1_destroy(screen->xdgOutput);
+        }
+        if (screen->version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+            wl_output_release(screen->output);
+        } else {
+            wl_output_destroy(screen->output);
+        }
+    }
+    screens_.clear();
+    for (auto& seat : seats_) {
+        releaseSeat(*seat);
+        wl_seat_destroy(seat->seat);
+    }
+    seats_.clear();
+    if (xdgOutputs_ != nullptr) {
+        zxdg_output_manager_v1_destroy(xdgOutputs_);
+    }
+    if (globals_.viewporter != nullptr) {
+        wp_viewporter_destroy(globals_.viewporter);
+    }
+    if (globals_.layerShell != nullptr) {
+        zwlr_layer_shell_v1_destroy(globals_.layerShell);
+    }
+    if (globals_.wmBase != nullptr) {
+        xdg_wm_base_destroy(globals_.wmBase);
+    }
+    if (globals_.shm != nullptr) {
+        wl_shm_destroy(globals_.shm);
+    }
+    if (globals_.compositor != nullptr) {
+        wl_compositor_destroy(globals_.compositor);
+    }
+    if (registry_ != nullptr) {
+        wl_registry_destroy(registry_);
+    }
+    wl_display_flush(display_);
+}
+
+void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* interface,
+                             uint32_t version) {
+    auto bind = [&](const wl_interface* type, uint32_t highest) {
+        return wl_registry_bind(registry, name, type, std::min(version, highest));
+    };
+    if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+        globals_.compositorVersion = std::min(version, 4u);  // 4: damage in buffer pixels
+        globals_.compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        globals_.shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+        globals_.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
+        xdg_wm_base_add_listener(globals_.wmBase, &WaylandListeners::wmBase, this);
+    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+        globals_.layerShell =
+            static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+        globals_.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+        xdgOutputs_ =
+            static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
+        for (auto& screen : screens_) {
+            describe(*screen);
+        }
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+        auto screen = std::make_unique<Screen>();
+        screen->owner = this;
+        screen->global = name;
+        screen->version = std::min(version, 4u);  // 4: the output's name
+        screen->output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
+        screen->name[0] = '\0';
+        wl_output_add_listener(screen->output, &WaylandListeners::output, screen.get());
+        describe(*screen);
+        screens_.push_back(std::move(screen));
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
+        auto seat = std::make_unique<Seat>();
+        seat->owner = this;
+        seat->global = name;
+        seat->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+        wl_seat_add_listener(seat->seat, &WaylandListeners::seat, seat.get());
+        seats_.push_back(std::move(seat));
+    }
+}
+
+void WaylandOutput::describe(Screen& screen) {
+    if (xdgOutputs_ != nullptr && screen.xdgOutput == nullptr) {
+        screen.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, screen.output);
+        zxdg_output_v1_add_listener(screen.xdgOutput, &WaylandListeners::xdgOutput, &screen);
+    }
+}
+
+void WaylandOutput::onGlobalRemove(uint32_t name) {
+    for (auto it = screens_.begin(); it != screens_.end(); ++it) {
+        Screen& screen = **it;
+        if (screen.global != name) {
+            continue;
+        }
+        if (dashboard_ != nullptr && dashboard_ == screen.surface.get()) {
+            dashboard_ = nullptr;  // settle() gives it to the next output
+        }
+        if (windowOutput_ == screen.output) {
+            windowOutput_ = nullptr;
+        }
+        screen.surface.reset();
+        if (screen.xdgOutput != nullptr) {
+            zxdg_output_v1_destroy(screen.xdgOutput);
+        }
+        if (screen.version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+            wl_output_release(screen.output);
+        } else {
+            wl_output_destroy(screen.output);
+        }
+        screens_.erase(it);
+        return;
+    }
+    for (auto it = seats_.begin(); it != seats_.end(); ++it) {
+        if ((*it)->global == name) {
+            releaseSeat(**it);
+            wl_seat_destroy((*it)->seat);
+            seats_.erase(it);
+            return;
+        }
+    }
+}
+
+void WaylandOutput::onOutputDone(Screen& screen) {
+    // The first done completes the output's description: then it is covered.
+    if (!screen.ready) {
+        screen.ready = true;
+        if (!windowMode_ && globals_.compositor != nullptr && globals_.shm != nullptr) {
+            if (globals_.layerShell != nullptr) {
+                screen.surface =
+                    std::make_unique<WaylandSurface>(globals_, SurfaceKind::Layer, screen.output);
+            } else if (globals_.wmBase != nullptr) {
+                screen.surface = std::make_unique<WaylandSurface>(globals_, SurfaceKind::Fullscreen,
+                                                                  screen.output);
+            }
+        }
+    }
+    if (screen.surface != nullptr) {
+        screen.surface->setOutputFacts(
+            shownModeSize(screen.modeWidth, screen.modeHeight, screen.transform), screen.scale);
+    }
+    if (window_ != nullptr && windowOutput_ == screen.output) {
+        window_->setOutputFacts({0, 0}, screen.scale);
+    }
+}
+
+void WaylandOutput::releaseSeat(Seat& seat) {
+    if (seat.pointer != nullptr) {
+        wl_pointer_release(seat.pointer);
+        seat.pointer = nullptr;
+    }
+    if (seat.keyboard != nullptr) {
+        wl_keyboard_release(seat.keyboard);
+        seat.keyboard = nullptr;
+    }
+    if (seat.touch != nullptr) {
+        wl_touch_release(seat.touch);
+        seat.touch = nullptr;
+    }
+}
+
+void WaylandOutput::onSeatCapabilities(Seat& seat, uint32_t capabilities) {
+    const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
+    const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    const bool touch = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
+    if (pointer && seat.pointer == nullptr) {
+        seat.pointer = wl_seat_get_pointer(seat.seat);
+        wl_pointer_add_listener(seat.pointer, &WaylandListeners::pointer, &seat);
+    } else if (!pointer && seat.pointer != nullptr) {
+        wl_pointer_release(seat.pointer);
+        seat.pointer = nullptr;
+    }
+    if (keyboard && seat.keyboard == nullptr) {
+        seat.keyboard = wl_seat_get_keyboard(seat.seat);
+        wl_keyboard_add_listener(seat.keyboard, &WaylandListeners::keyboard, &seat);
+    } else if (!keyboard && seat.keyboard != nullptr) {
+        wl_keyboard_release(seat.keyboard);
+        seat.keyboard = nullptr;
+    }
+    if (touch && seat.touch == nullptr) {
+        seat.touch = wl_seat_get_touch(seat.seat);
+        wl_touch_add_listener(seat.touch, &WaylandListeners::touch, &seat);
+    } else if (!touch && seat.touch != nullptr) {
+        wl_touch_release(seat.touch);
+        seat.touch = nullptr;
+    }
+}
+
+void WaylandOutput::onPointerAt(Seat& seat, CursorPoint local) {
+    if (windowMode_) {
+        return;  // a window is for looking at: only a key or a click closes it
+    }
+    // In layout coordinates, so that crossing from one output to the next counts as travel.
+    const CursorPoint at{seat.surfaceOrigin.x + local.x, seat.surfaceOrigin.y + local.y};
+    if (!haveReference_) {
+        haveReference_ = true;
+        reference_ = at;
+    } else if (movedPastThreshold(reference_, at)) {
+        requestEnd(0);
+    }
+}
+
+void WaylandOutput::requestEnd(int exitCode) {
+    if (!end_) {
+        end_ = true;
+        exitCode_ = exitCode;
+    }
+}
+
+WaylandOutput::Screen* WaylandOutput::screenOf(const wl_surface* surface) {
+    for (auto& screen : screens_) {
+        if (surface != nullptr && screen->surface != nullptr &&
+            screen->surface->surface() == surface) {
+            return screen.get();
+        }
+    }
+    return nullptr;
+}
+
+bool WaylandOutput::start() {
+    registry_ = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry_, &WaylandListeners::registry, this);
+    if (wl_display_roundtrip(display_) < 0) {
+        std::fprintf(stderr, "vandrel: the Wayland connection failed\n");
+        return false;
+    }
+    if (globals_.compositor == nullptr || globals_.shm == nullptr ||
+        (globals_.layerShell == nullptr && globals_.wmBase == nullptr)) {
+        std::fprintf(stderr, "vandrel: the compositor offers no shell or no shared memory\n");
+        return false;
+    }
+    if (windowMode_) {
+        window_ = std::make_unique<WaylandSurface>(globals_, SurfaceKind::Window, nullptr);
+    }
+    // The outputs describe themselves (and get their surfaces), then the surfaces their
+    // sizes.
+    for (int i = 0; i < kStartRoundtrips; ++i) {
+        if (wl_display_roundtrip(display_) < 0) {
+            std::fprintf(stderr, "vandrel: the Wayland connection failed\n");
+            return false;
+        }
+        settle();
+        bool pending = false;
+        for (auto& screen : screens_) {
+            pending = pending || !screen->ready ||
+                      (screen->surface != nullptr && !screen->surface->configured());
+        }
+        pending = pending || (window_ != nullptr && !window_->configured());
+        if (i > 0 && !pending) {
+            break;
+        }
+    }
+    // Outputs older than version 2 never say done: they are covered as they are.
+    for (auto& screen : screens_) {
+        if (screen->version < WL_OUTPUT_DONE_SINCE_VERSION && !screen->ready) {
+            onOutputDone(*screen);
+        }
+    }
+    if (wl_display_roundtrip(display_) < 0) {
+        std::fprintf(stderr, "vandrel: the Wayland connection failed\n");
+        return false;
+    }
+    settle();
+    resized_ = false;  // the core starts at the size it finds
+    flush();
+    return true;
+}
+
+int WaylandOutput::connectionFd() const {
+    return wl_display_get_fd(display_);
+}
+
+void WaylandOutput::readEvents() {
+    while (wl_display_prepare_read(display_) != 0) {
+        if (wl_display_dispatch_pending(display_) < 0) {
+            lost_ = true;
+            return;
+        }
+    }
+    pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+    if (poll(&fd, 1, 0) > 0) {
+        // EAGAIN is handled inside: a failure here is a broken connection.
+        if (wl_display_read_events(display_) < 0) {
+            lost_ = true;
+            return;
+        }
+    } else {
+        wl_display_cancel_read(display_);
+    }
+    if (wl_display_dispatch_pending(display_) < 0) {
+        lost_ = true;
+    }
+}
+
+void WaylandOutput::settle() {
+    for (auto& screen : screens_) {
+        WaylandSurface* surface = screen->surface.get();
+        if (surface == nullptr || !surface->closed()) {
+            continue;
+        }
+        if (surface->kind() == SurfaceKind::Fullscreen) {
+            requestEnd(0);  // the user closed one of the saver's windows
+        }
+        if (dashboard_ == surface) {
+            dashboard_ = nullptr;
+        }
+        screen->surface.reset();  // the compositor dropped it (its output is going)
+    }
+    if (window_ != nullptr) {
+        if (window_->closed()) {
+            requestEnd(0);
+        }
+        if (window_->entered() != windowOutput_) {
+            windowOutput_ = window_->entered();
+            for (auto& screen : screens_) {
+                if (screen->output == windowOutput_) {
+                    window_->setOutputFacts({0, 0}, screen->scale);
+                }
+            }
+        }
+    }
+    chooseDashboard();
+    if (window_ != nullptr && window_->takeResized()) {
+        resized_ = true;
+    }
+    for (auto& screen : screens_) {
+        if (screen->surface != nullptr && screen->surface->takeResized() &&
+            screen->surface.get() == dashboard_) {
+            resized_ = true;
+        }
+    }
+}
+
+void WaylandOutput::chooseDashboard() {
+    if (windowMode_) {
+        dashboard_ = window_.get();
+        return;
+    }
+    std::vector<OutputPlace> places;
+    std::vector<Screen*> candidates;
+    int current = -1;
+    for (auto& screen : screens_) {
+        if (screen->surface == nullptr || !screen->surface->configured()) {
+            continue;
+        }
+        if (screen->surface.get() == dashboard_) {
+            current = static_cast<int>(candidates.size());
+        }
+        places.push_back({screen->name, screen->x, screen->y});
+        candidates.push_back(screen.get());
+    }
+    const int choice =
+        chooseDashboardOutput(places.data(), static_cast<int>(places.size()), options_.outputName);
+    // The dashboard stays where it is while its output lives, unless the output asked for
+    // by name turns up.
+    const bool wanted = choice >= 0 && options_.outputName[0] != '\0' &&
+                        std::strcmp(candidates[choice]->name, options_.outputName) == 0;
+    if (choice < 0 || choice == current || (current >= 0 && !wanted)) {
+        return;
+    }
+    if (dashboard_ != nullptr) {
+        dashboard_->fill({0, 0, dashboard_->width(), dashboard_->height()}, 0);
+    }
+    dashboard_ = candidates[choice]->surface.get();
+    resized_ = true;
+}
+
+void WaylandOutput::dispatch(OutputEvents& events) {
+    if (!lost_) {
+        readEvents();
+    }
+    settle();
+    if (lost_) {
+        requestEnd(1);
+    }
+    // Answers to what came in (acknowledged sizes, new outputs' surfaces, frames now due)
+    // go out at once, not at the next tick.
+    flush();
+    events.end = end_;
+    events.exitCode = exitCode_;
+    events.resized = resized_;
+    resized_ = false;
+}
+
+void WaylandOutput::flush() {
+    if (lost_) {
+        return;
+    }
+    for (auto& screen : screens_) {
+        if (screen->surface != nullptr) {
+            screen->surface->flush();
+        }
+    }
+    if (window_ != nullptr) {
+        window_->flush();
+    }
+    if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
+        lost_ = true;  // reported by the next dispatch
+    }
+}
+
+void WaylandOutput::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+                               Rect clip) {
+    if (dashboard_ != nullptr) {
+        dashboard_->copyCanvas(canvas, part, origin, scale, clip);
+    }
+}
+
+void WaylandOutput::fillBlack(Rect area) {
+    if (dashboard_ != nullptr) {
+        dashboard_->fill(area, 0);
+    }
+}
+
+void WaylandOutput::drawLabel(int32_t left, int32_t top) {
+    if (dashboard_ == nullptr) {
+        return;
+    }
+    // Made once: the two texts in the project's own text back end, cyan on black, at the
+    // cell tops the Windows saver uses relative to (left + 32, top + 37).
+    if (label_ == nullptr) {
+        labelFont_ = std::make_unique<Font>(16, 700);
+        Canvas probe(1, 1);
+        probe.selectFont(*labelFont_);
+        const Extent first = probe.textExtent("Vandrel");
+        const Extent second = probe.textExtent("ScreenSaver");
+        label_ = std::make_unique<Canvas>(std::max(first.width + 2, second.width),
+                                          20 + std::max(second.height, 1));
+        label_->selectFont(*labelFont_);
+        label_->setTextColor(kLabelColor);
+        label_->setBackgroundColor(colorBlack);
+        label_->drawText(2, 0, "Vandrel");
+        label_->drawText(0, 20, "ScreenSaver");
+    }
+    dashboard_->copyCanvas(*label_, {0, 0, label_->width(), label_->height()},
+                           {left + 32, top + 37}, 1, {0, 0, width(), height()});
+}
+
+}  // namespace vandrel

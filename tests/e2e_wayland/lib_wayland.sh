@@ -1,0 +1,128 @@
+# Sourced by the Wayland end-to-end tests and scripts/demo_wayland.sh, after
+# tests/e2e/lib.sh (checks) and tests/e2e_linux/lib_linux.sh (the user, the record):
+# a headless sway or weston of the test's own, run as the unprivileged user (sway refuses
+# root), its screenshots and the pictures they are compared with.
+WL_COMPOSITOR_PID=""
+WL_RUNTIME=""
+
+# A fresh XDG_RUNTIME_DIR of the user's, mode 0700 as compositors demand; exported, so
+# that grim, swaymsg and wtype (run as root) find the compositor there too.
+wl_runtime() {
+    WL_RUNTIME=$(mktemp -d /tmp/vandrel-wl.XXXXXX)
+    chown "$E2E_USER:" "$WL_RUNTIME"
+    chmod 700 "$WL_RUNTIME"
+    export XDG_RUNTIME_DIR="$WL_RUNTIME"
+}
+
+# Like exec_as_user, with the compositor's runtime directory and socket.
+wl_exec_as_user() {
+    exec_as_user env XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+        ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY="$WAYLAND_DISPLAY"} "$@"
+}
+
+# Starts a headless sway whose first output, HEADLESS-1, is WxH ($1) at 0,0 with the
+# desktop colour #3366cc, and exports WAYLAND_DISPLAY and SWAYSOCK; its pid lands in
+# WL_COMPOSITOR_PID. Returns 1 when it does not answer within 10 s.
+wl_sway() {
+    wl_runtime
+    cat >"$WL_RUNTIME/sway.conf" <<CONF
+xwayland disable
+output * bg #3366cc solid_color
+output HEADLESS-1 resolution $1 position 0 0
+CONF
+    chmod a+r "$WL_RUNTIME/sway.conf"
+    (wl_exec_as_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        sway -c "$WL_RUNTIME/sway.conf") >"$WL_RUNTIME/sway.log" 2>&1 &
+    WL_COMPOSITOR_PID=$!
+    wait_for 10 'ls "$WL_RUNTIME"/sway-ipc.*.sock >/dev/null 2>&1' || return 1
+    export SWAYSOCK
+    SWAYSOCK=$(ls "$WL_RUNTIME"/sway-ipc.*.sock)
+    export WAYLAND_DISPLAY
+    WAYLAND_DISPLAY=$(basename "$(ls "$WL_RUNTIME"/wayland-? | head -1)")
+    wait_for 10 'swaymsg -t get_outputs >/dev/null 2>&1'
+}
+
+# Starts a headless weston of WxH ($1) with the pixman renderer, the desktop colour and
+# --debug (which lets weston-screenshooter take screenshots), on a socket of its own, as
+# the user.
+wl_weston() {
+    wl_runtime
+    unset SWAYSOCK
+    export WAYLAND_DISPLAY=vandrel-weston
+    local w=${1%x*} h=${1#*x}
+    printf '[shell]\nbackground-color=0xff3366cc\n' >"$WL_RUNTIME/weston.ini"
+    chmod a+r "$WL_RUNTIME/weston.ini"
+    (wl_exec_as_user weston --backend=headless-backend.so --use-pixman --debug \
+        --config="$WL_RUNTIME/weston.ini" --socket="$WAYLAND_DISPLAY" --width="$w" \
+        --height="$h" --idle-time=0) \
+        >"$WL_RUNTIME/weston.log" 2>&1 &
+    WL_COMPOSITOR_PID=$!
+    wait_for 10 '[ -S "$WL_RUNTIME/$WAYLAND_DISPLAY" ]'
+}
+
+# Ends the compositor this script started and removes its runtime directory.
+wl_cleanup() {
+    if [ -n "$WL_COMPOSITOR_PID" ]; then
+        kill "$WL_COMPOSITOR_PID" 2>/dev/null
+        wait "$WL_COMPOSITOR_PID" 2>/dev/null
+        WL_COMPOSITOR_PID=""
+    fi
+    [ -n "$WL_RUNTIME" ] && rm -rf "$WL_RUNTIME"
+    WL_RUNTIME=""
+    unset SWAYSOCK WAYLAND_DISPLAY
+}
+
+# A screenshot of output $1 in its own pixels: grim on sway; on weston, whose
+# screenshooter (allowed by --debug) shoots its one output into a time-stamped file in
+# the current directory, that file.
+wl_grab() {
+    if [ -n "${SWAYSOCK:-}" ]; then
+        grim -o "$1" "$2" 2>/dev/null
+        return
+    fi
+    local dir
+    dir=$(mktemp -d)
+    (cd "$dir" && weston-screenshooter >/dev/null 2>&1) && mv "$dir"/*.png "$2"
+    rm -rf "$dir"
+}
+
+# A screenshot of output $1 once the picture has settled (two shots half a second apart
+# that agree, for up to 10 s).
+wl_shot() {
+    local i
+    wl_grab "$1" "$2"
+    for i in $(seq 20); do
+        sleep 0.5
+        wl_grab "$1" "$2.next.png"
+        [ "$(compare -metric AE "$2" "$2.next.png" null: 2>&1)" = 0 ] && break
+        mv "$2.next.png" "$2"
+    done
+    rm -f "$2.next.png"
+}
+
+# What an output of WxH showing the dashboard should look like: black, with the reference
+# rendering $3 at $4,$5, each of its pixels a $6 x $6 block. Usage:
+# wl_expected W H REFERENCE X Y SCALE OUT
+wl_expected() {
+    convert -size "$1x$2" xc:black \( "$3" -filter point -scale "$((100 * $6))%" \) \
+        -geometry "+$4+$5" -composite -depth 8 "PNG24:$7"
+}
+
+# Pixels in which screenshot $1 differs from picture $2; a difference image goes next to
+# the screenshot. A size mismatch counts as every pixel.
+wl_diff() {
+    if [ "$(identify -format '%wx%h' "$1")" != "$(identify -format '%wx%h' "$2")" ]; then
+        identify -format '%[fx:w*h]' "$1"
+        return
+    fi
+    compare -metric AE "$1" "$2" "${1%.png}_diff.png" 2>&1
+}
+
+# Pixels of screenshot $1 in the desktop colour #3366cc.
+desktop_pixels() {
+    convert "$1" -fill black +opaque '#3366cc' -fill white -opaque '#3366cc' -colorspace gray \
+        -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# Pixels of screenshot $1 that are not black.
+lit_pixels() { count_lit "$1" 0 0 "$(identify -format '%w' "$1")" "$(identify -format '%h' "$1")"; }

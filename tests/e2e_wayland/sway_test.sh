@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# vandrel on a headless sway of its own, run as the unprivileged user (sway refuses root),
+# showing a fixed record. Every picture check compares a whole output, in its own pixels,
+# with the snapshot command's rendering of the record centred on black (0 pixels may
+# differ), so a stray desktop pixel (#3366cc) or a blurred dashboard fails it too.
+#   1. started as an idle daemon starts it (plain `vandrel`, WAYLAND_DISPLAY set): one
+#      800x600 output shows the dashboard at (24, 77); an output plugged in while it runs
+#      is black within 1 s, and stays black as 1024x768 at scale 2; the first output grown
+#      to 1600x1200 shows it at 2x; the second output disabled does no harm; 3 pixels of
+#      pointer travel keep it running, 5 end it (exit code 0, saverAttached 0);
+#   2. --output HEADLESS-2: the dashboard on the 1024x768 output at scale 2, at factor 1 in
+#      the output's own pixels, the other output black; a key ends it (exit code 0);
+#   3. with the second output moved left of the first, plain `vandrel` shows the dashboard
+#      there, the top-left output; a click ends it;
+#   4. sway killed: vandrel ends with exit code 1 and saverAttached 0.
+# Needs root (useradd, setpriv); exits 77, skipped, without it.
+# Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel-snapshot OUT_DIR
+set -u
+if [ "$(id -u)" != 0 ]; then
+    echo "skipped: needs root to make a user and run sway as it"
+    exit 77
+fi
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../e2e/lib.sh"
+source "$here/../e2e_linux/lib_linux.sh"
+source "$here/lib_wayland.sh"
+snapshot="$4"
+out="$5"
+rm -rf "$out"
+mkdir -p "$out"
+stage=$(e2e_stage "$1" "$2" "$3")
+cleanup() {
+    for p in ${saver:-} ${pointer:-} ${holder:-}; do
+        kill "$p" 2>/dev/null
+    done
+    wl_cleanup
+    clear_record
+    rm -rf "$stage"
+}
+trap cleanup EXIT
+e2e_user
+DISPLAY=""
+start=$SECONDS
+write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/no-worker" "$stage/client"
+chown -R "$E2E_USER:" "$E2E_HOME/.config"
+"$snapshot" --demo --header "$stage/client/header.bmp" --write-record "$stage/record.bin" \
+    "$out/reference.png" >/dev/null
+chmod a+r "$stage/record.bin"
+clear_record
+(exec_as_user "$stage/vandrel_record_holder" "$stage/record.bin") &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+
+wl_sway 800x600 || { echo "error: sway did not start"; cat "$WL_RUNTIME/sway.log"; exit 1; }
+(wl_exec_as_user "$stage/vandrel_wl_pointer") >"$out/pointer.log" 2>&1 &
+pointer=$!
+check "the seat has a pointer" wait_for 5 'grep -q ready "$out/pointer.log"'
+# The cursor waits where the checks move it from, so that the saver's first pointer event
+# (its surface appearing under the cursor) is no travel.
+swaymsg -q seat seat0 cursor set 400 300
+
+# Starts vandrel as the user with the arguments given; waits for its attach; sets saver.
+run() {
+    (wl_exec_as_user "$stage/vandrel" "$@") >>"$out/vandrel.log" 2>&1 &
+    saver=$!
+    check "vandrel${*:+ $*} attaches to the record" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+}
+# Checks that vandrel ended within 3 s with exit code $1 and left the record; one still
+# running is ended, so that it cannot spoil the checks after it.
+ended() {
+    wait_exit 3 "$saver"
+    check "$2: vandrel ends with exit code $1 (got $E2E_CODE)" [ "$E2E_CODE" = "$1" ]
+    if [ "$E2E_CODE" = timeout ]; then
+        kill "$saver"
+        wait "$saver"
+    fi
+    check "$2: saverAttached is 0 afterwards" wait_for 2 '[ "$(rec_int 127140)" = 0 ]'
+    saver=""
+}
+# Checks that output $1 equals the reference at $4,$5 times $6 on black of $2 x $3 pixels.
+shows() {
+    wl_shot "$1" "$out/$7.png"
+    wl_expected "$2" "$3" "$out/reference.png" "$4" "$5" "$6" "$out/$7.expected.png"
+    local diff
+    diff=$(wl_diff "$out/$7.png" "$out/$7.expected.png")
+    check "$7: $1 is the dashboard at $4,$5 times $6 on black ($diff pixels differ)" \
+        [ "$diff" = 0 ]
+}
+# Checks that output $1 is all black, at $2 pixels (any size for "").
+black() {
+    grim -o "$1" "$out/$3.png"
+    local want="$2" size lit desktop
+    size=$(identify -format '%wx%h' "$out/$3.png")
+    lit=$(lit_pixels "$out/$3.png")
+    desktop=$(desktop_pixels "$out/$3.png")
+    check "$3: $1 is black at ${2:-its size} ($size, $lit pixels lit, $desktop of the desktop)" \
+        '[ "${want:-$size}" = "$size" ] && [ "$lit" = 0 ]'
+}
+
+echo "# 1. one output, then two"
+run
+shows HEADLESS-1 800 600 24 77 1 one_output
+swaymsg -q create_output
+sleep 1
+black HEADLESS-2 "" plugged_in
+swaymsg -q output HEADLESS-2 resolution 1024x768 position 1600 0 scale 2
+sleep 1
+black HEADLESS-2 1024x768 second_scale2
+swaymsg -q output HEADLESS-1 resolution 1600x1200
+shows HEADLESS-1 1600 1200 48 155 2 grown_2x
+swaymsg -q output HEADLESS-2 disable
+sleep 1
+check "vandrel keeps running with an output disabled" kill -0 "$saver"
+shows HEADLESS-1 1600 1200 48 155 2 disabled
+swaymsg -q seat seat0 cursor move 3 0
+sleep 0.5
+check "3 pixels of pointer travel keep it running" kill -0 "$saver"
+swaymsg -q seat seat0 cursor move 2 0
+ended 0 "5 pixels of travel"
+
+echo "# 2. --output HEADLESS-2, a key"
+swaymsg -q output HEADLESS-2 enable
+run --wayland --output HEADLESS-2
+shows HEADLESS-2 1024 768 136 161 1 named_output
+black HEADLESS-1 1600x1200 other_output
+# The seat gets its keyboard as wtype starts: the key waits until the saver has bound it.
+wtype -s 500 a
+ended 0 "a key"
+
+echo "# 3. the top-left output by default, a click"
+swaymsg -q output HEADLESS-2 position 0 0
+swaymsg -q output HEADLESS-1 position 512 0
+run
+shows HEADLESS-2 1024 768 136 161 1 top_left
+swaymsg -q seat seat0 cursor press button1
+ended 0 "a click"
+
+echo "# 4. sway killed"
+run
+kill "$WL_COMPOSITOR_PID"
+ended 1 "sway killed"
+
+echo "sway end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
+[ "$E2E_FAILURES" = 0 ]
