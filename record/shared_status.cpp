@@ -1,5 +1,7 @@
 #include "record/shared_status.h"
 
+#include <algorithm>
+
 namespace vandrel {
 
 static_assert(rec::userInfo + rec::userInfoLength == rec::userInfoDirty);
@@ -102,6 +104,16 @@ void SharedStatus::setText(size_t offset, size_t fieldLength, const char* text) 
             .store(static_cast<unsigned char>(text[n]), std::memory_order_relaxed);
     }
     std::atomic_ref<unsigned char>(base_[offset + n]).store(0, std::memory_order_relaxed);
+}
+
+void SharedStatus::markEveryPart() const {
+    for (size_t flag : rec::partFlags) {
+        markDirty(flag);
+    }
+    const int32_t rows = std::clamp(loadI32(rec::plotRowCount), 0, rec::plotRowCapacity);
+    for (int32_t row = 0; row < rows; ++row) {
+        markDirty(rec::plotRowDirty(row));
+    }
 }
 
 }  // namespace vandrel

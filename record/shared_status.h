@@ -75,6 +75,11 @@ inline constexpr size_t plotRow(int32_t i) {
 inline constexpr size_t plotRowDirty(int32_t i) {
     return plotRow(i) + plotRowHeights;
 }
+// Every part's flag but the plot rows'.
+inline constexpr size_t partFlags[] = {
+    userInfoDirty, dataInfoDirty, analysisTextDirty, progressDirty, cpuDirty,     barDirty,
+    driftDirty,    auxDirtyA,     auxDirtyB,         gaussianDirty, messageDirty, plotAxesDirty,
+};
 }  // namespace rec
 
 // Copies of the four sub-blocks, taken whole before anything is formatted from them.
@@ -144,6 +149,10 @@ class SharedStatus {
     void clearDirty(size_t flagOffset) const { storeI32(flagOffset, 0); }
     // Worker side: data first, then the flag.
     void markDirty(size_t flagOffset) const { storeI32(flagOffset, 1); }
+    // Flags every part and the plot rows in use, as a worker does for a newly attached
+    // saver; a saver does it itself when the mark it finds says a saver before it never
+    // let go, since the worker then sees no new attach.
+    void markEveryPart() const;
 
     // Copies length bytes from offset into out, word by word in one pass.
     void copyBytes(size_t offset, void* out, size_t length) const;

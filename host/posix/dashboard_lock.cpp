@@ -5,20 +5,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace vandrel {
 namespace {
 
-enum Byte : off_t { kPrimary = 0, kDashboard = 1 };
+enum Byte : off_t { kPrimary = 0, kDashboard = 1, kPresent = 2, kLeaving = 3 };
 
-bool setLock(int fd, off_t byte, short type) {
+bool setLock(int fd, off_t byte, short type, bool wait = false) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = byte;
     lock.l_len = 1;
-    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+    while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0) {
+        if (!wait || errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // True when another saver holds a lock on byte that an exclusive one would meet.
@@ -48,8 +54,11 @@ DashboardLock::DashboardLock(ScreenRole role, const char* recordName) : role_(ro
         return;
     }
     fd_ = fd;
-    if (fd_ >= 0 && role_ == ScreenRole::Primary) {
-        setLock(fd_, kPrimary, F_RDLCK);
+    if (fd_ >= 0) {
+        setLock(fd_, kPresent, F_RDLCK);
+        if (role_ == ScreenRole::Primary) {
+            setLock(fd_, kPrimary, F_RDLCK);
+        }
     }
 }
 
@@ -77,6 +86,20 @@ void DashboardLock::release() {
         setLock(fd_, kDashboard, F_UNLCK);
     }
     held_ = false;
+}
+
+bool DashboardLock::leaveLast() {
+    if (fd_ < 0) {
+        return true;
+    }
+    // Held only between two savers' ends, so waiting for it is short.
+    setLock(fd_, kLeaving, F_WRLCK, true);
+    setLock(fd_, kPresent, F_UNLCK);
+    const bool last = !heldByOther(fd_, kPresent);
+    close(fd_);
+    fd_ = -1;
+    held_ = false;
+    return last;
 }
 
 }  // namespace vandrel

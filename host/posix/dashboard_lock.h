@@ -6,10 +6,14 @@ namespace vandrel {
 
 // Which of one user's savers shows the dashboard: a screen-saver daemon runs one saver
 // per monitor, all reading the one record, whose flags are served once. Advisory open
-// file description locks on two bytes of a per-user object beside the record decide, not timing:
-// byte 0 is held shared by every saver on the primary monitor while it runs, byte 1 by the saver
-// that shows the dashboard. The locks go with the process, however it ends. Without the object
-// (another user made it, or it cannot be made) a saver acts alone.
+// file description locks on bytes of a per-user object beside the record decide, not
+// timing; they go with the process, however it ends:
+//   byte 0  held shared by every saver on the primary monitor while it runs;
+//   byte 1  held by the saver that shows the dashboard;
+//   byte 2  held shared by every saver while it runs;
+//   byte 3  held for a moment by a saver that ends, so that of two savers ending at once
+//           exactly one finds itself the last.
+// Without the object (another user made it, or it cannot be made) a saver acts alone.
 class DashboardLock {
   public:
     DashboardLock(ScreenRole role, const char* recordName = kPosixShareName);
@@ -24,6 +28,10 @@ class DashboardLock {
     // A secondary saver that holds the dashboard while a primary one runs gives it up.
     bool shouldYield() const;
     void release();
+    // Lets go of everything as the saver ends. True when no other saver of this user
+    // still runs, so the record's saverAttached must turn 0; false when one runs, which
+    // takes the dashboard over.
+    bool leaveLast();
 
   private:
     int fd_ = -1;

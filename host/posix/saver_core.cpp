@@ -26,6 +26,9 @@ namespace {
 constexpr int32_t kTickMs = 33;
 // The clock of the slow checks: the record's replacement, the lock, a yield.
 constexpr int32_t kCheckMs = 1000;
+// A daemon starts its savers one after the other: a saver off the primary monitor
+// leaves the dashboard this long to a primary one, so it does not flash up elsewhere.
+constexpr uint32_t kSecondaryGraceMs = 2000;
 
 volatile sig_atomic_t quitFlag = 0;
 
@@ -76,6 +79,7 @@ class SaverCore {
     std::optional<DashboardLock> lock_;     // not in label mode, which never attaches
     bool mayStartWorker_ = true;            // once a run, and never after an attach
     bool ownerTold_ = false;
+    uint32_t lockFrom_ = 0;  // no try for the dashboard before
 };
 
 SaverCore* current = nullptr;
@@ -93,6 +97,9 @@ bool SaverCore::attach() {
         return false;
     }
     SharedStatus status(share_.view);
+    if (status.loadI32(rec::saverAttached) != 0) {
+        status.markEveryPart();  // a saver before this one never let go (killed, or taken over)
+    }
     status.storeI32(rec::saverAttached, 1);
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, 0);
@@ -117,10 +124,7 @@ void SaverCore::everySecond() {
         letGo();  // a worker ended or restarted; its successor's record is attached below
     }
     if (lock_->shouldYield()) {
-        // A saver on the primary monitor came: it takes the record over.
-        if (share_.view != nullptr) {
-            SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
-        }
+        // A saver on the primary monitor came: it takes the record over, the mark on.
         letGo();
         lock_->release();
         output_.fillBlack(client());
@@ -151,7 +155,7 @@ void SaverCore::onTick() {
             output_.drawLabel(placement_.primary.left, placement_.primary.top);
             break;
         case TickAction::Connect:
-            if (!showsDashboard() && !lock_->tryTake()) {
+            if (!showsDashboard() && (!due(tickCount(), lockFrom_) || !lock_->tryTake())) {
                 break;  // black while another saver shows the dashboard
             }
             if (!logic_.connectResult(attach()) && mayStartWorker_) {
@@ -207,7 +211,9 @@ int SaverCore::run() {
     logic_.create(output_.width(), tickCount(), settings.Blank, settings.Minutes);
     if (logic_.displayMode() != DisplayMode::Label) {
         lock_.emplace(output_.role(), recordName_);
-        if (lock_->tryTake()) {
+        const bool primary = output_.role() == ScreenRole::Primary;
+        lockFrom_ = tickCount() + (primary ? 0 : kSecondaryGraceMs);
+        if (primary && lock_->tryTake()) {
             attach();
         }
     }
@@ -246,11 +252,14 @@ int SaverCore::run() {
     return exitCode;
 }
 
-// The dashboard's saver detaches as any saver does: a saver that takes over attaches
-// anew, and that rise of saverAttached is what makes the worker flag everything again
-// for its fresh dashboard.
+// The last saver of the desktop out turns saverAttached off, attached or not; while
+// another runs, it stays on for the one that takes the dashboard over.
 void SaverCore::finish() {
-    if (share_.view != nullptr) {
+    const bool last = !lock_ || lock_->leaveLast();
+    if (last && lock_ && share_.view == nullptr) {
+        openShare(share_, recordName_);
+    }
+    if (last && share_.view != nullptr) {
         SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
     }
     dashboard_.reset();

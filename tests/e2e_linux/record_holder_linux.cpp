@@ -28,17 +28,12 @@ void onSignal(int) {
 
 // Puts the file's value back into every flag.
 void reflag(SharedStatus status, const unsigned char* file) {
-    static constexpr size_t flags[] = {
-        rec::userInfoDirty, rec::dataInfoDirty, rec::analysisTextDirty, rec::progressDirty,
-        rec::cpuDirty,      rec::barDirty,      rec::driftDirty,        rec::auxDirtyA,
-        rec::auxDirtyB,     rec::gaussianDirty, rec::messageDirty,      rec::plotAxesDirty,
-    };
     const auto put = [&](size_t offset) {
         int32_t v;
         std::memcpy(&v, file + offset, sizeof v);
         status.storeI32(offset, v);
     };
-    for (size_t flag : flags) {
+    for (size_t flag : rec::partFlags) {
         put(flag);
     }
     for (int32_t row = 0; row < rec::plotRowCapacity; ++row) {
