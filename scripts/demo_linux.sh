@@ -14,21 +14,7 @@ seconds="$1"
 size="$2"
 out="$3"
 
-scripts/install-deps.sh
-echo "== building vandrel and the demo worker"
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j"$(nproc)" --target vandrel vandrel-demo-worker
-build="$PWD/build/linux"
-
-source tests/e2e/lib.sh
-source tests/e2e_linux/lib_linux.sh
-if [ "$(id -u)" = 0 ]; then
-    e2e_user
-else
-    E2E_USER=$(id -un)
-fi
-stage=$(e2e_stage "$build/host/vandrel" \
-    "$build/tools/demo_worker/vandrel-demo-worker")
+source scripts/linux_demo_start.sh
 # The daemon's home: the user's own ~/.xscreensaver stays untouched.
 E2E_HOME="$stage/home"
 mkdir -p "$E2E_HOME"
@@ -40,17 +26,10 @@ if [ "$(id -u)" = 0 ]; then
 else
     as_user() { env -i HOME="$E2E_HOME" USER="$E2E_USER" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin "$@"; }
 fi
-# Each step may fail without skipping the rest (set -e). Only the worker this demo's
-# saver started runs in the demo's client folder: without root, the user may have
-# workers of their own.
+# Each step may fail without skipping the rest (set -e).
 cleanup() {
     as_user xscreensaver-command -exit >/dev/null 2>&1 || true
-    local p
-    for p in $(pids_of "$E2E_USER" vandrel-demo-worker); do
-        if [ "$(readlink "/proc/$p/cwd" 2>/dev/null)" = "$stage/client" ]; then
-            end_started "$p"
-        fi
-    done
+    end_demo_worker
     rm -rf "$stage"
     e2e_cleanup
 }

@@ -15,34 +15,22 @@ seconds="$1"
 size="$2"
 out="$3"
 
-scripts/install-deps.sh
-echo "== building vandrel and the demo worker"
-cmake --preset linux >/dev/null
-cmake --build --preset linux -j"$(nproc)" --target vandrel vandrel-demo-worker
-build="$PWD/build/linux"
-
-source tests/e2e/lib.sh
-source tests/e2e_linux/lib_linux.sh
+source scripts/linux_demo_start.sh
 source tests/e2e_wayland/lib_wayland.sh
-if [ "$(id -u)" = 0 ]; then
-    e2e_user
-else
-    E2E_USER=$(id -un)
+if [ "$(id -u)" != 0 ]; then
     # Already the user: no setpriv, which needs root.
     exec_as_user() { exec env -i HOME="$E2E_HOME" USER="$E2E_USER" PATH=/usr/bin:/bin "$@"; }
 fi
-stage=$(e2e_stage "$build/host/vandrel" "$build/tools/demo_worker/vandrel-demo-worker")
 # The saver's home: the user's own settings stay untouched.
 E2E_HOME="$stage/home"
 DISPLAY=""
 cleanup() {
-    [ -n "${saver:-}" ] && kill "$saver" 2>/dev/null
-    local p
-    p=$(pid_of "$E2E_USER" vandrel-demo-worker) && kill "$p" 2>/dev/null
+    end_started "${saver:-}" 2
+    end_demo_worker
     wl_cleanup
     rm -rf "$stage"
 }
-trap cleanup EXIT
+e2e_on_exit cleanup
 write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 5 "$stage/vandrel-demo-worker" \
     "$stage/client"
 chown -R "$E2E_USER:" "$E2E_HOME"

@@ -126,3 +126,32 @@ desktop_pixels() {
 
 # Pixels of screenshot $1 that are not black.
 lit_pixels() { count_lit "$1" 0 0 "$(identify -format '%w' "$1")" "$(identify -format '%h' "$1")"; }
+
+# The start of a Wayland test, after stage is made: the user and its settings (no
+# worker), and the demo record served by the holder, whose pid lands in holder; the
+# snapshot command ($1) renders the record into $out/reference.png. X11 is out of reach.
+wl_serve_record() {
+    e2e_user
+    DISPLAY=""
+    write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/no-worker" "$stage/client"
+    chown -R "$E2E_USER:" "$E2E_HOME/.config"
+    "$1" --demo --header "$stage/client/header.bmp" --write-record "$stage/record.bin" \
+        "$out/reference.png" >/dev/null
+    chmod a+r "$stage/record.bin"
+    clear_record
+    (exec_as_user "$stage/vandrel_record_holder" "$stage/record.bin") &
+    holder=$!
+    wait_for 5 '[ -e "$SHM" ]'
+}
+
+# Ends what a Wayland test started: its saver, pointer and holder, the compositor, the
+# record and the stage.
+wl_end_test() {
+    local p
+    for p in ${saver:-} ${pointer:-} ${holder:-}; do
+        end_started "$p" 2
+    done
+    wl_cleanup
+    clear_record
+    rm -rf "$stage"
+}

@@ -29,27 +29,9 @@ out="$5"
 rm -rf "$out"
 mkdir -p "$out"
 stage=$(e2e_stage "$1" "$2" "$3")
-cleanup() {
-    for p in ${saver:-} ${pointer:-} ${holder:-}; do
-        kill "$p" 2>/dev/null
-    done
-    wl_cleanup
-    clear_record
-    rm -rf "$stage"
-}
-trap cleanup EXIT
-e2e_user
-DISPLAY=""
+e2e_on_exit wl_end_test
+wl_serve_record "$snapshot"
 start=$SECONDS
-write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/no-worker" "$stage/client"
-chown -R "$E2E_USER:" "$E2E_HOME/.config"
-"$snapshot" --demo --header "$stage/client/header.bmp" --write-record "$stage/record.bin" \
-    "$out/reference.png" >/dev/null
-chmod a+r "$stage/record.bin"
-clear_record
-(exec_as_user "$stage/vandrel_record_holder" "$stage/record.bin") &
-holder=$!
-wait_for 5 '[ -e "$SHM" ]'
 
 wl_sway 800x600 || { echo "error: sway did not start"; cat "$WL_RUNTIME/sway.log"; exit 1; }
 (wl_exec_as_user "$stage/vandrel_wl_pointer") >"$out/pointer.log" 2>&1 &
@@ -71,7 +53,7 @@ ended() {
     wait_exit 3 "$saver"
     check "$2: vandrel ends with exit code $1 (got $E2E_CODE)" [ "$E2E_CODE" = "$1" ]
     if [ "$E2E_CODE" = timeout ]; then
-        kill "$saver"
+        kill_started TERM "$saver"
         wait "$saver"
     fi
     check "$2: saverAttached is 0 afterwards" wait_for 2 '[ "$(rec_int 127140)" = 0 ]'
@@ -110,11 +92,11 @@ swaymsg -q output HEADLESS-1 resolution 1600x1200
 shows HEADLESS-1 1600 1200 48 155 2 grown_2x
 swaymsg -q output HEADLESS-2 disable
 sleep 1
-check "vandrel keeps running with an output disabled" kill -0 "$saver"
+check "vandrel keeps running with an output disabled" is_running "$saver"
 shows HEADLESS-1 1600 1200 48 155 2 disabled
 swaymsg -q seat seat0 cursor move 3 0
 sleep 0.5
-check "3 pixels of pointer travel keep it running" kill -0 "$saver"
+check "3 pixels of pointer travel keep it running" is_running "$saver"
 swaymsg -q seat seat0 cursor move 2 0
 ended 0 "5 pixels of travel"
 
@@ -137,7 +119,7 @@ ended 0 "a click"
 
 echo "# 4. sway killed"
 run
-kill "$WL_COMPOSITOR_PID"
+kill_started TERM "$WL_COMPOSITOR_PID"
 ended 1 "sway killed"
 
 echo "sway end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"

@@ -21,27 +21,9 @@ out="$4"
 rm -rf "$out"
 mkdir -p "$out"
 stage=$(e2e_stage "$1" "$2")
-cleanup() {
-    for p in ${saver:-} ${holder:-}; do
-        kill "$p" 2>/dev/null
-    done
-    wl_cleanup
-    clear_record
-    rm -rf "$stage"
-}
-trap cleanup EXIT
-e2e_user
-DISPLAY=""
+e2e_on_exit wl_end_test
+wl_serve_record "$snapshot"
 start=$SECONDS
-write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/no-worker" "$stage/client"
-chown -R "$E2E_USER:" "$E2E_HOME/.config"
-"$snapshot" --demo --header "$stage/client/header.bmp" --write-record "$stage/record.bin" \
-    "$out/reference.png" >/dev/null
-chmod a+r "$stage/record.bin"
-clear_record
-(exec_as_user "$stage/vandrel_record_holder" "$stage/record.bin") &
-holder=$!
-wait_for 5 '[ -e "$SHM" ]'
 wl_weston 800x600 || { echo "error: weston did not start"; cat "$WL_RUNTIME/weston.log"; exit 1; }
 
 echo "# 1. the dashboard in a fullscreen toplevel"
@@ -54,7 +36,7 @@ diff=$(wl_diff "$out/weston.png" "$out/expected.png")
 check "the output is the dashboard at 24,77 on black ($diff pixels differ)" [ "$diff" = 0 ]
 
 echo "# 2. weston killed"
-kill "$WL_COMPOSITOR_PID"
+kill_started TERM "$WL_COMPOSITOR_PID"
 wait_exit 3 "$saver"
 check "vandrel ends with exit code 1 (got $E2E_CODE)" [ "$E2E_CODE" = 1 ]
 saver=""
