@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "host/logic/pixel_row.h"
+
 namespace vandrel {
 namespace {
 
@@ -273,44 +275,17 @@ void X11Output::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, 
     const uint32_t* pixels = canvas.pixels();
     const int32_t stride = canvas.width();
     const size_t rowBytes = static_cast<size_t>(w) * static_cast<size_t>(bytesPerPixel_);
-    // 0xRRGGBB words: as they are in a 32-bit image of this machine's byte order; else
-    // byte by byte, in the image's order.
-    const bool wordCopy = bytesPerPixel_ == 4 && image_->byte_order == LSBFirst;
-    const bool lsbFirst = image_->byte_order == LSBFirst;
+    const PixelFormat format{bytesPerPixel_, image_->byte_order == LSBFirst};
     for (int32_t y = 0; y < h; ++y) {
-        const int32_t sy = (target.top + y - origin.y) / scale;
-        const uint32_t* row = pixels + static_cast<size_t>(sy) * stride;
         char* out = image_->data + static_cast<size_t>(y) * image_->bytes_per_line;
         if (y > 0 && (target.top + y - origin.y) % scale != 0) {
             // Same canvas row as the line above: copy that line.
             std::memcpy(out, out - image_->bytes_per_line, rowBytes);
             continue;
         }
-        const int32_t left = target.left - origin.x;
-        if (wordCopy && scale == 1) {
-            std::memcpy(out, row + left, rowBytes);
-            continue;
-        }
-        for (int32_t x = 0; x < w; ++x) {
-            const uint32_t p = row[(left + x) / scale];
-            if (wordCopy) {
-                std::memcpy(out + static_cast<size_t>(x) * 4, &p, 4);
-                continue;
-            }
-            unsigned char* o = reinterpret_cast<unsigned char*>(out) +
-                               static_cast<size_t>(x) * static_cast<size_t>(bytesPerPixel_);
-            const unsigned char r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-            if (bytesPerPixel_ == 4) {
-                const unsigned char word[4] = {b, g, r, 0};
-                for (int i = 0; i < 4; ++i) {
-                    o[i] = lsbFirst ? word[i] : word[3 - i];
-                }
-            } else {
-                o[0] = lsbFirst ? b : r;
-                o[1] = g;
-                o[2] = lsbFirst ? r : b;
-            }
-        }
+        const int32_t sy = (target.top + y - origin.y) / scale;
+        packPixelRow(reinterpret_cast<unsigned char*>(out), format,
+                     pixels + static_cast<size_t>(sy) * stride, target.left - origin.x, w, scale);
     }
     if (shmAttached_) {
         XShmPutImage(display_, window_, gc_, image_, 0, 0, target.left, target.top,

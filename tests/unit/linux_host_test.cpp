@@ -7,6 +7,7 @@
 
 #include "controller/ini_text.h"
 #include "host/logic/linux_options.h"
+#include "host/logic/pixel_row.h"
 #include "host/logic/screen_role.h"
 
 namespace vandrel {
@@ -162,6 +163,30 @@ TEST(LinuxOptions, DisplaySystemAndScreenRole) {
     for (const Case& c : cases) {
         EXPECT_EQ(screenRoleOf(c.monitors, c.count, c.x, c.y, c.w, c.h), c.role)
             << c.x << "," << c.y << " " << c.w << "x" << c.h << " of " << c.count;
+    }
+}
+
+TEST(LinuxOptions, PixelRowsInEveryServerFormat) {
+    const uint32_t row[] = {0x112233, 0x445566, 0x778899};
+    struct Case {
+        PixelFormat format;
+        int32_t first, count, scale;
+        std::vector<unsigned char> bytes;
+    } cases[] = {
+        {{4, true}, 0, 2, 1, {0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0}},
+        {{4, false}, 1, 2, 1, {0, 0x44, 0x55, 0x66, 0, 0x77, 0x88, 0x99}},
+        {{4, true}, 1, 3, 2, {0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0, 0x66, 0x55, 0x44, 0}},
+        {{3, true}, 1, 3, 2, {0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0x66, 0x55, 0x44}},
+        {{3, false}, 0, 3, 1, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99}},
+        {{3, false}, 2, 2, 3, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> out(c.bytes.size() + 1, 0xEE);
+        packPixelRow(out.data(), c.format, row, c.first, c.count, c.scale);
+        EXPECT_EQ(std::vector<unsigned char>(out.begin(), out.end() - 1), c.bytes)
+            << c.format.bytesPerPixel << (c.format.lsbFirst ? " lsb" : " msb") << " from "
+            << c.first << " at " << c.scale;
+        EXPECT_EQ(out.back(), 0xEE);  // nothing past the row
     }
 }
 
