@@ -104,7 +104,11 @@ bool SaverCore::attach() {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, 0);
     status.storeI32(rec::saverPriorityClass, priorityClassForNice(errno == 0 ? nice : 0));
-    dashboard_.reset(new (std::nothrow) Dashboard(status, true));  // none: the screen stays black
+    try {
+        dashboard_ = std::make_unique<Dashboard>(status, true);
+    } catch (const std::bad_alloc&) {
+        dashboard_.reset();  // without memory for it the screen stays black
+    }
     mayStartWorker_ = false;
     return true;
 }
