@@ -20,9 +20,8 @@ int runSaver(SaverOutput& output, const LinuxOptions& options,
 // runs, and more than once.
 void detachBeforeExit();
 
-// Set by the signal handlers for SIGTERM, SIGINT and SIGHUP; runSaver ends at the next
-// wake-up with exit code 0.
-bool quitRequested();
+// SIGTERM, SIGINT and SIGHUP end runSaver at its next wake-up, with exit code 0;
+// SIGPIPE is ignored.
 void installQuitSignals();
 
 }  // namespace vandrel
