@@ -12,6 +12,7 @@ struct SaverSettings {
     int32_t Blank = 0;    // non-zero: blank the screen after Minutes
     int32_t Minutes = 0;  // delay before blanking
     int32_t Scale = 0;    // the dashboard's size: 0 automatic, 1 to 8 a fixed factor
+    uint32_t IdleMs = 0;  // Linux only: IdleMinutes, the wait of --idle; 0 when unset or bad
     // Empty when missing, or when the stored value is longer than a path can be: a cut
     // path could name another program.
     char ClientPath[kMaxPathChars + 1] = {};

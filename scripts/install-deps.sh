@@ -6,7 +6,7 @@ packages=(cmake g++ make pkg-config g++-mingw-w64-x86-64-posix wine64 xvfb x11-a
           imagemagick libfreetype-dev libfontconfig-dev fonts-liberation libpng-dev googletest
           libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind nsis zip unzip
           x11-utils procps xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
-          libx11-dev libxext-dev libxrandr-dev xscreensaver dpkg-dev util-linux passwd lintian
+          libx11-dev libxext-dev libxrandr-dev libxss-dev xscreensaver dpkg-dev util-linux passwd lintian
           libxml2-utils man-db libwayland-dev wayland-protocols "$@")
 # The Wayland end-to-end tests: headless compositors, their screenshots, a typed key.
 packages+=(sway grim wtype weston)

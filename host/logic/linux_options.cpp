@@ -7,10 +7,15 @@
 #include <cstring>
 
 namespace vandrel {
+namespace {
+
+constexpr unsigned kMaxIdleMinutes = 24 * 60;
+
+}  // namespace
 
 const char* const kLinuxUsage =
     "usage: vandrel [--root | --window | --window-id ID] [--x11 | --wayland] [--output NAME]\n"
-    "               [--scale N] [--help]\n"
+    "               [--scale N] [--idle [MINUTES]] [--help]\n"
     "  Shows the volunteer worker's dashboard from its shared record /vandrel_share.\n"
     "  --root          X11: draw on the root window ($XSCREENSAVER_WINDOW when set)\n"
     "  --window        draw in a window of its own; a key or a click closes it\n"
@@ -19,10 +24,45 @@ const char* const kLinuxUsage =
     "                  set and no X11 window is named, else X11\n"
     "  --output NAME   Wayland: the output that shows the dashboard (default: top left)\n"
     "  --scale N       dashboard size: 0 automatic, 1 to 8 a fixed factor (over Scale=)\n"
+    "  --idle [MINUTES]  keep running: show the saver after MINUTES without input (default\n"
+    "                  IdleMinutes=, else 5), and again after each time it ends\n"
     "  Without a target it covers the screen: on Wayland every output (ended by a key, a\n"
     "  click, a touch or pointer travel), on X11 $XSCREENSAVER_WINDOW or a window of its own.\n"
     "  Settings: $XDG_CONFIG_HOME/vandrel/vandrel.ini (else ~/.config/vandrel/vandrel.ini),\n"
-    "  section [boot]: Blank, Minutes, Scale, ClientPath, ClientDir.\n";
+    "  section [boot]: Blank, Minutes, Scale, IdleMinutes, ClientPath, ClientDir.\n";
+
+bool parseIdleMinutes(const char* text, uint32_t& ms) {
+    if (text == nullptr) {
+        return false;
+    }
+    uint64_t whole = 0;  // in 1/1000 minutes
+    uint64_t unit = 1000;
+    bool digits = false, point = false;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '.' && !point) {
+            point = true;
+        } else if (*p >= '0' && *p <= '9') {
+            digits = true;
+            if (!point) {
+                whole = whole * 10 + static_cast<uint64_t>(*p - '0') * 1000;
+            } else if (unit > 1) {
+                unit /= 10;
+                whole += static_cast<uint64_t>(*p - '0') * unit;
+            }
+            if (whole > kMaxIdleMinutes * 1000) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+    }
+    const uint64_t result = whole * 60;  // 1/1000 minute is 60 ms
+    if (!digits || result == 0) {
+        return false;
+    }
+    ms = static_cast<uint32_t>(result);
+    return true;
+}
 
 bool parseWindowId(const char* text, unsigned long& id) {
     if (text == nullptr || text[0] == '\0') {
@@ -103,6 +143,18 @@ bool parseLinuxOptions(int argc, const char* const* argv, LinuxOptions& options,
             }
             options.scale = value[0] - '0';
             ++i;
+        } else if (std::strcmp(name, "-idle") == 0) {
+            options.idle = true;
+            // MINUTES is optional: a value that is no number is the next option.
+            if (value != nullptr && value[0] != '-') {
+                if (!parseIdleMinutes(value, options.idleMs)) {
+                    std::snprintf(error, errorBytes,
+                                  "%s takes minutes above 0 and at most %u (\"0.05\" is 3 s)", arg,
+                                  kMaxIdleMinutes);
+                    return false;
+                }
+                ++i;
+            }
         } else if (std::strcmp(name, "-help") == 0 || std::strcmp(name, "-h") == 0) {
             options.help = true;
         } else {

@@ -23,6 +23,8 @@ struct LinuxOptions {
     DisplaySystem display = DisplaySystem::Auto;  // --x11, --wayland
     char outputName[kMaxOutputName + 1] = "";     // --output NAME (Wayland)
     int32_t scale = -1;                           // --scale N: -1 unset, 0 automatic, 1..8
+    bool idle = false;                            // --idle [MINUTES]: wait, show, wait again
+    uint32_t idleMs = 0;                          // its MINUTES; 0 leaves it to the setting
     bool help = false;
 };
 
@@ -42,6 +44,11 @@ bool parseWindowId(const char* text, unsigned long& id);
 // (XSCREENSAVER_WINDOW, --root, --window-id); X11 otherwise.
 DisplaySystem chooseDisplaySystem(const LinuxOptions& options, bool waylandDisplaySet,
                                   bool daemonWindowSet);
+
+// Minutes of idleness before the saver shows, as --idle and IdleMinutes= give them: a
+// decimal number with an optional fraction ("5", "0.05"), above 0 and at most a day.
+// False for anything else, with ms untouched.
+bool parseIdleMinutes(const char* text, uint32_t& ms);
 
 // The Windows priority class a worker reads in saverPriorityClass for a nice value, so
 // both saver hosts report alike: normal at 0, idle from 10 on.

@@ -289,6 +289,10 @@ void detachBeforeExit() {
     }
 }
 
+bool quitRequested() {
+    return quitFlag != 0;
+}
+
 void installQuitSignals() {
     struct sigaction action {};
     action.sa_handler = onQuitSignal;  // sets a flag only: async-signal-safe

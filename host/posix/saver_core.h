@@ -23,5 +23,7 @@ void detachBeforeExit();
 // SIGTERM, SIGINT and SIGHUP end runSaver at its next wake-up, with exit code 0;
 // SIGPIPE is ignored.
 void installQuitSignals();
+// True once one of those signals came.
+bool quitRequested();
 
 }  // namespace vandrel

@@ -11,6 +11,7 @@
 
 #include "controller/ini_text.h"
 #include "controller/settings.h"
+#include "host/logic/linux_options.h"
 
 namespace vandrel {
 
@@ -108,6 +109,10 @@ void readSettings() {
     settings.Blank = readInt(text.get(), length, "Blank");
     settings.Minutes = readInt(text.get(), length, "Minutes");
     settings.Scale = readInt(text.get(), length, "Scale", parseScaleSetting);
+    char idle[32];
+    if (iniLookup(text.get(), length, kSettingsSection, "IdleMinutes", idle, sizeof idle)) {
+        parseIdleMinutes(idle, settings.IdleMs);
+    }
     readPath(text.get(), length, "ClientPath", settings.ClientPath);
     readPath(text.get(), length, "ClientDir", settings.ClientDir);
     if (settings.ClientDir[0] != '\0') {

@@ -77,6 +77,15 @@ bool chooseWindow(Display* d, const LinuxOptions& options, Target& target) {
 
 }  // namespace
 
+void watchLostDisplay(Display* display) {
+    XSetIOErrorHandler(onIOError);
+#ifdef VANDREL_HAVE_XLIB_IO_EXIT_HANDLER
+    XSetIOErrorExitHandler(display, onIOErrorExit, nullptr);
+#else
+    (void)display;
+#endif
+}
+
 int runX11(const LinuxOptions& options) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -84,10 +93,7 @@ int runX11(const LinuxOptions& options) {
         return 1;
     }
     X11Output::watchErrors();
-    XSetIOErrorHandler(onIOError);
-#ifdef VANDREL_HAVE_XLIB_IO_EXIT_HANDLER
-    XSetIOErrorExitHandler(display, onIOErrorExit, nullptr);
-#endif
+    watchLostDisplay(display);
     Target target;
     char reason[256];
     if (!chooseWindow(display, options, target)) {

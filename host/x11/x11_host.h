@@ -1,6 +1,8 @@
 #pragma once
 #include "host/logic/linux_options.h"
 
+struct _XDisplay;
+
 namespace vandrel {
 
 // The saver on an X11 display: in the window the screen-saver daemon hands it
@@ -8,5 +10,8 @@ namespace vandrel {
 // its own. Returns the exit code: 0 when the user, a signal or the window's end stopped
 // it, 1 when the display or the window could not be used or the connection was lost.
 int runX11(const LinuxOptions& options);
+
+// Ends the process with exit code 1, the record let go, when display's connection is lost.
+void watchLostDisplay(_XDisplay* display);
 
 }  // namespace vandrel

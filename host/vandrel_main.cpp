@@ -1,0 +1,65 @@
+// vandrel: the saver for Linux desktops, on X11 (a display mode of xscreensaver, or a
+// window) or on Wayland (an overlay over every output, started by an idle daemon); with
+// --idle, its own idle watcher that starts it.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "host/logic/linux_options.h"
+#include "host/posix/idle_watcher.h"
+#include "host/posix/saver_core.h"
+#include "host/wayland/wayland_host.h"
+#include "host/x11/x11_host.h"
+#include "host/x11/x11_idle.h"
+
+namespace {
+
+using namespace vandrel;
+
+int showSaver(const LinuxOptions& options) {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const DisplaySystem display =
+        chooseDisplaySystem(options, wayland != nullptr && wayland[0] != '\0',
+                            std::getenv("XSCREENSAVER_WINDOW") != nullptr);
+    return display == DisplaySystem::Wayland ? runWayland(options) : runX11(options);
+}
+
+// The first idle source the session offers, in the order of the list; null, with a
+// line naming what each lacks, when there is none.
+std::unique_ptr<IdleSource> openIdleSource() {
+    using Open = std::unique_ptr<IdleSource> (*)(char*, size_t);
+    static const Open sources[] = {openX11Idle};
+    char why[sizeof sources / sizeof sources[0]][256] = {};
+    for (size_t i = 0; i < sizeof sources / sizeof sources[0]; ++i) {
+        if (std::unique_ptr<IdleSource> source = sources[i](why[i], sizeof why[i])) {
+            return source;
+        }
+    }
+    std::fputs("vandrel: no idle source to watch:", stderr);
+    for (const char* reason : why) {
+        std::fprintf(stderr, " %s;", reason);
+    }
+    std::fputs(" nothing can tell when the session is idle\n", stderr);
+    return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LinuxOptions options;
+    char error[256];
+    if (!parseLinuxOptions(argc - 1, argv + 1, options, error, sizeof error)) {
+        std::fprintf(stderr, "vandrel: %s\n%s", error, kLinuxUsage);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kLinuxUsage, stdout);
+        return 0;
+    }
+    installQuitSignals();
+    if (!options.idle) {
+        return showSaver(options);
+    }
+    std::unique_ptr<IdleSource> source = openIdleSource();
+    return source ? runIdleWatcher(*source, options, showSaver) : 1;
+}
