@@ -100,6 +100,13 @@ wl_shot() {
     rm -f "$2.next.png"
 }
 
+# Waits up to $3 s for output $1 to become picture $2, a screenshot each round; E2E_MS
+# is the time it took.
+wl_becomes() {
+    local o=$1 p=$2
+    poll_within "$3" 'wl_grab "$o" "$p.try.png" && [ "$(wl_diff "$p.try.png" "$p")" = 0 ]'
+}
+
 # What an output of WxH showing the dashboard should look like: black, with the reference
 # rendering $3 at $4,$5, each of its pixels a $6 x $6 block. Usage:
 # wl_expected W H REFERENCE X Y SCALE OUT
@@ -144,11 +151,11 @@ wl_serve_record() {
     wait_for 5 '[ -e "$SHM" ]'
 }
 
-# Ends what a Wayland test started: its saver, pointer and holder, the compositor, the
+# Ends what a Wayland test started: its saver, pointer, inhibitor and holder, the compositor, the
 # record and the stage.
 wl_end_test() {
     local p
-    for p in ${saver:-} ${pointer:-} ${holder:-}; do
+    for p in ${saver:-} ${pointer:-} ${inhibitor:-} ${holder:-}; do
         end_started "$p" 2
     done
     wl_cleanup

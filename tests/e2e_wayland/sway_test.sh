@@ -12,9 +12,13 @@
 #      the output's own pixels, the other output black; a key ends it (exit code 0);
 #   3. with the second output moved left of the first, plain `vandrel` shows the dashboard
 #      there, the top-left output; a click ends it;
-#   4. sway killed: vandrel ends with exit code 1 and saverAttached 0.
+#   4. --idle 0.033 (2 s), told by org_kde_kwin_idle: the dashboard there 2 s after the
+#      start, ended by 5 pixels of travel, there again 2 s after that; not there while a
+#      window holds an idle inhibitor, there 2 s after it ends; SIGTERM ends both (0);
+#   5. sway killed: vandrel ends with exit code 1 and saverAttached 0.
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
-# Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel-snapshot OUT_DIR
+# Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel_wl_inhibitor
+#        vandrel-snapshot OUT_DIR
 set -u
 if [ "$(id -u)" != 0 ]; then
     echo "skipped: needs root to make a user and run sway as it"
@@ -24,11 +28,11 @@ here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
 source "$here/../e2e_linux/lib_linux.sh"
 source "$here/lib_wayland.sh"
-snapshot="$4"
-out="$5"
+snapshot="$5"
+out="$6"
 rm -rf "$out"
 mkdir -p "$out"
-stage=$(e2e_stage "$1" "$2" "$3")
+stage=$(e2e_stage "$1" "$2" "$3" "$4")
 e2e_on_exit wl_end_test
 wl_serve_record "$snapshot"
 start=$SECONDS
@@ -117,7 +121,34 @@ shows HEADLESS-2 1024 768 136 161 1 top_left
 swaymsg -q seat seat0 cursor press button1
 ended 0 "a click"
 
-echo "# 4. sway killed"
+echo "# 4. --idle: after 2 s without input, again after 2 s, not while inhibited"
+# Checks that the top-left output shows the dashboard within 2 s + 3 s of now ($1, the
+# last input) and says how late it was after the 1.98 s timeout.
+idle_shows() {
+    wl_becomes HEADLESS-2 "$out/top_left.expected.png" 5
+    check "$1: the dashboard $((E2E_MS - 1980)) ms after the timeout" \
+        [ "$E2E_MS" -ge 1500 -a "$E2E_MS" -lt 5000 ]
+}
+(wl_exec_as_user "$stage/vandrel" --idle 0.033) >>"$out/vandrel.log" 2>&1 &
+saver=$!
+idle_shows "the first wait"
+check "it names org_kde_kwin_idle" grep -q "as org_kde_kwin_idle tells" "$out/vandrel.log"
+swaymsg -q seat seat0 cursor move 5 0
+check "5 pixels of travel end the saver shown" wait_for 3 '[ "$(rec_int 127140)" = 0 ]'
+idle_shows "the next wait"
+swaymsg -q -- seat seat0 cursor move -5 0
+(wl_exec_as_user "$stage/vandrel_wl_inhibitor") >"$out/inhibitor.log" 2>&1 &
+inhibitor=$!
+check "the inhibitor's window is up" wait_for 5 'grep -q ready "$out/inhibitor.log"'
+sleep 4
+check "no saver while a window inhibits idleness" [ "$(rec_int 127140)" = 0 ]
+end_started "$inhibitor" 2
+inhibitor=""
+idle_shows "the inhibitor gone"
+kill_started TERM "$saver"
+ended 0 "SIGTERM with the saver shown"
+
+echo "# 5. sway killed"
 run
 kill_started TERM "$WL_COMPOSITOR_PID"
 ended 1 "sway killed"
