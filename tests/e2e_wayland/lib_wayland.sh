@@ -4,6 +4,7 @@
 # root), its screenshots and the pictures they are compared with.
 WL_COMPOSITOR_PID=""
 WL_RUNTIME=""
+WL_HELPER_PIDS=""
 
 # A fresh XDG_RUNTIME_DIR of the user's, mode 0700 as compositors demand; exported, so
 # that grim, swaymsg and wtype (run as root) find the compositor there too.
@@ -60,6 +61,31 @@ wl_weston() {
     wait_for 10 '[ -S "$WL_RUNTIME/$WAYLAND_DISPLAY" ]'
 }
 
+# Starts a virtual KWin of $2 outputs of WxH ($1) on a session bus of its own (its
+# screenshots come over it, unchecked), as the user, on the socket vandrel-kwin, with the
+# desktop colour (swaybg's layer-shell background: KWin alone leaves outputs black); the
+# compositor is a copy of kwin_wayland without the file capability the user may not have.
+# Returns 1 when it does not answer within 15 s.
+wl_kwin() {
+    wl_runtime
+    unset SWAYSOCK
+    export WAYLAND_DISPLAY=vandrel-kwin KWIN_SHOT="$stage/vandrel_kwin_shot"
+    cp /usr/bin/kwin_wayland "$WL_RUNTIME/"
+    chmod a+rx "$WL_RUNTIME/kwin_wayland"
+    local bus
+    bus=$(wl_exec_as_user dbus-daemon --session --fork --print-address=1 --print-pid=1)
+    export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
+    WL_HELPER_PIDS=${bus##*$'\n'}
+    (wl_exec_as_user env DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+        KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$WL_RUNTIME/kwin_wayland" --virtual \
+        --socket "$WAYLAND_DISPLAY" --width "${1%x*}" --height "${1#*x}" --output-count "$2" \
+        --no-lockscreen) >"$WL_RUNTIME/kwin.log" 2>&1 &
+    WL_COMPOSITOR_PID=$!
+    wait_for 15 'wl_grab Virtual-0 "$WL_RUNTIME/probe.png"' || return 1
+    (wl_exec_as_user swaybg -c '#3366cc') >/dev/null 2>&1 &
+    WL_HELPER_PIDS+=" $!"
+}
+
 # Ends the compositor this script started and removes its runtime directory.
 wl_cleanup() {
     if [ -n "$WL_COMPOSITOR_PID" ]; then
@@ -67,17 +93,24 @@ wl_cleanup() {
         wait "$WL_COMPOSITOR_PID" 2>/dev/null
         WL_COMPOSITOR_PID=""
     fi
+    [ -n "$WL_HELPER_PIDS" ] && kill $WL_HELPER_PIDS 2>/dev/null
+    WL_HELPER_PIDS=""
     [ -n "$WL_RUNTIME" ] && rm -rf "$WL_RUNTIME"
     WL_RUNTIME=""
-    unset SWAYSOCK WAYLAND_DISPLAY
+    unset SWAYSOCK WAYLAND_DISPLAY KWIN_SHOT
 }
 
-# A screenshot of output $1 in its own pixels: grim on sway; on weston, whose
-# screenshooter (allowed by --debug) shoots its one output into a time-stamped file in
-# the current directory, that file.
+# A screenshot of output $1 in its own pixels: grim on sway; ScreenShot2 on KWin, as the
+# user; on weston, whose screenshooter (allowed by --debug) shoots its one output into a
+# time-stamped file in the current directory, that file.
 wl_grab() {
     if [ -n "${SWAYSOCK:-}" ]; then
         grim -o "$1" "$2" 2>/dev/null
+        return
+    fi
+    if [ -n "${KWIN_SHOT:-}" ]; then
+        (wl_exec_as_user env DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" "$KWIN_SHOT" \
+            "$1" "$WL_RUNTIME/shot.ppm") 2>/dev/null && convert "$WL_RUNTIME/shot.ppm" "$2"
         return
     fi
     local dir

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# vandrel --idle on a virtual KWin of its own with two 800x600 outputs, run as the
+# unprivileged user, showing a fixed record; screenshots through KWin's ScreenShot2.
+#   1. --idle 0.033 (2 s), told by ext_idle_notifier_v1: 2 s after the start the first
+#      output is the snapshot's rendering of the record on black (0 pixels may differ)
+#      and the second is black, the layer-shell overlay over the desktop colour of both;
+#      a key (KWin's fake input, the one input path it gives a client) ends the saver and
+#      --idle waits on; SIGTERM ends it (0);
+#   2. KWin killed while --idle waits: it ends with exit code 1.
+# Needs root (useradd, setpriv) and KWin; exits 77, skipped, without them.
+# Usage: kwin_test.sh vandrel vandrel_record_holder vandrel_kwin_shot vandrel_kwin_key
+#        vandrel-snapshot OUT_DIR
+set -u
+if [ "$(id -u)" != 0 ] || ! command -v kwin_wayland >/dev/null; then
+    echo "skipped: needs root to make a user, and kwin_wayland"
+    exit 77
+fi
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../e2e/lib.sh"
+source "$here/../e2e_linux/lib_linux.sh"
+source "$here/lib_wayland.sh"
+out="$6"
+rm -rf "$out"
+mkdir -p "$out"
+stage=$(e2e_stage "$1" "$2" "$3" "$4")
+e2e_on_exit wl_end_test
+wl_serve_record "$5"
+start=$SECONDS
+# The key helper's desktop entry, which KWin reads to hand it fake input.
+mkdir -p "$E2E_HOME/.local/share/applications"
+printf '[Desktop Entry]\nType=Application\nName=key\nExec=%s\nX-KDE-Wayland-Interfaces=%s\n' \
+    "$stage/vandrel_kwin_key" org_kde_kwin_fake_input \
+    >"$E2E_HOME/.local/share/applications/vandrel-kwin-key.desktop"
+chown -R "$E2E_USER:" "$E2E_HOME/.local"
+if ! wl_kwin 800x600 2; then
+    echo "skipped: KWin does not run here"
+    cat "$WL_RUNTIME/kwin.log"
+    exit 77
+fi
+
+echo "# 1. --idle: the dashboard after 2 s without input, on every output"
+check "the desktop colour is up" wait_for 5 \
+    'wl_grab Virtual-1 "$out/desktop.png" && [ "$(desktop_pixels "$out/desktop.png")" = 480000 ]'
+(wl_exec_as_user "$stage/vandrel" --idle 0.033) >>"$out/vandrel.log" 2>&1 &
+saver=$!
+wl_expected 800 600 "$out/reference.png" 24 77 1 "$out/first.expected.png"
+wl_becomes Virtual-0 "$out/first.expected.png" 5
+check "the dashboard $((E2E_MS - 1980)) ms after the timeout, 0 pixels differing" \
+    [ "$E2E_MS" -ge 1500 -a "$E2E_MS" -lt 5000 ]
+check "it names ext_idle_notifier_v1" grep -q "as ext_idle_notifier_v1 tells" "$out/vandrel.log"
+wl_grab Virtual-1 "$out/second.png"
+check "the second output is black ($(lit_pixels "$out/second.png") pixels lit)" \
+    [ "$(identify -format '%wx%h' "$out/second.png")/$(lit_pixels "$out/second.png")" = 800x600/0 ]
+(wl_exec_as_user "$stage/vandrel_kwin_key") >>"$out/key.log" 2>&1
+check "a key ends the saver shown" wait_for 3 '[ "$(rec_int 127140)" = 0 ]'
+check "--idle waits on" is_running "$saver"
+kill_started TERM "$saver"
+wait_exit 3 "$saver"
+check "SIGTERM ends it with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
+
+echo "# 2. KWin killed while --idle waits"
+(wl_exec_as_user "$stage/vandrel" --idle 5) >>"$out/vandrel.log" 2>&1 &
+saver=$!
+sleep 1
+kill_started TERM "$WL_COMPOSITOR_PID"
+wait_exit 3 "$saver"
+check "it ends with exit code 1 (got $E2E_CODE)" [ "$E2E_CODE" = 1 ]
+saver=""
+
+echo "KWin end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
+[ "$E2E_FAILURES" = 0 ]
