@@ -44,9 +44,9 @@ check "the desktop colour is up" wait_for 5 \
 (wl_exec_as_user "$stage/vandrel" --idle 0.033) >>"$out/vandrel.log" 2>&1 &
 saver=$!
 wl_expected 800 600 "$out/reference.png" 24 77 1 "$out/first.expected.png"
-wl_becomes Virtual-0 "$out/first.expected.png" 5
+wl_becomes Virtual-0 "$out/first.expected.png" 4
 check "the dashboard $((E2E_MS - 1980)) ms after the timeout, 0 pixels differing" \
-    [ "$E2E_MS" -ge 1500 -a "$E2E_MS" -lt 5000 ]
+    [ "$E2E_MS" -ge 1500 -a "$E2E_MS" -lt 3900 ]
 check "it names ext_idle_notifier_v1" grep -q "as ext_idle_notifier_v1 tells" "$out/vandrel.log"
 wl_grab Virtual-1 "$out/second.png"
 check "the second output is black ($(lit_pixels "$out/second.png") pixels lit)" \
