@@ -1,21 +1,20 @@
 // vandrel_kwin_shot: a screenshot of one KWin output, in its own pixels, through KWin's
 // ScreenShot2 interface on the session bus (allowed by KWIN_SCREENSHOT_NO_PERMISSION_CHECKS),
-// written as a binary PPM for the Wayland end-to-end tests. KWin answers with the picture's
-// size and format and writes the raw pixels into the pipe it is handed.
-//   vandrel_kwin_shot OUTPUT FILE.ppm
+// for the Wayland end-to-end tests. KWin answers with the picture's size and format and
+// writes the raw pixels into the pipe it is handed; they go to FILE, the size to stdout.
+//   vandrel_kwin_shot OUTPUT FILE
 // Exit codes: 0 written, 1 no answer from KWin or a picture of another format.
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 int main(int argc, char** argv) {
     int pipeFds[2];
     sd_bus* bus = nullptr;
     if (argc != 3 || pipe(pipeFds) != 0 || sd_bus_open_user(&bus) < 0) {
-        std::fprintf(stderr, "usage: vandrel_kwin_shot OUTPUT FILE.ppm (with a session bus)\n");
+        std::fprintf(stderr, "usage: vandrel_kwin_shot OUTPUT FILE (with a session bus)\n");
         return 1;
     }
     sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -44,25 +43,19 @@ int main(int argc, char** argv) {
         }
         sd_bus_message_exit_container(reply);
     }
-    std::vector<unsigned char> raw;
-    unsigned char chunk[65536];
-    for (ssize_t n; (n = read(pipeFds[0], chunk, sizeof chunk)) > 0;) {
-        raw.insert(raw.end(), chunk, chunk + n);
-    }
-    // QImage's 32-bit formats (RGB32 4, ARGB32 5, its premultiplied form 6): B, G, R, A.
-    if (format < 4 || format > 6 || stride < width * 4 || raw.size() < size_t(stride) * height) {
-        std::fprintf(stderr, "vandrel_kwin_shot: a %ux%u picture of format %u, %zu bytes\n", width,
-                     height, format, raw.size());
+    // QImage's 32-bit formats (RGB32 4, ARGB32 5, its premultiplied form 6): B, G, R, A,
+    // rows without padding; printed as the size ImageMagick reads them in.
+    std::FILE* out = std::fopen(argv[2], "wb");
+    if (format < 4 || format > 6 || stride != width * 4 || out == nullptr) {
+        std::fprintf(stderr, "vandrel_kwin_shot: a %ux%u picture of format %u\n", width, height,
+                     format);
         return 1;
     }
-    std::FILE* out = std::fopen(argv[2], "wb");
-    std::fprintf(out, "P6\n%u %u\n255\n", width, height);
-    for (uint32_t y = 0; y < height; ++y) {
-        for (uint32_t x = 0; x < width; ++x) {
-            const unsigned char* p = &raw[size_t(y) * stride + x * 4];
-            const unsigned char rgb[3] = {p[2], p[1], p[0]};
-            std::fwrite(rgb, 1, 3, out);
-        }
+    unsigned char chunk[65536];
+    size_t total = 0;
+    for (ssize_t n; (n = read(pipeFds[0], chunk, sizeof chunk)) > 0; total += size_t(n)) {
+        std::fwrite(chunk, 1, size_t(n), out);
     }
-    return std::fclose(out) == 0 ? 0 : 1;
+    std::printf("%ux%u\n", width, height);
+    return std::fclose(out) == 0 && total == size_t(stride) * height ? 0 : 1;
 }

@@ -26,13 +26,7 @@ stage=$(e2e_stage "$1" "$2" "$3" "$4")
 e2e_on_exit wl_end_test
 wl_serve_record "$5"
 start=$SECONDS
-# The key helper's desktop entry, which KWin reads to hand it fake input.
-mkdir -p "$E2E_HOME/.local/share/applications"
-printf '[Desktop Entry]\nType=Application\nName=key\nExec=%s\nX-KDE-Wayland-Interfaces=%s\n' \
-    "$stage/vandrel_kwin_key" org_kde_kwin_fake_input \
-    >"$E2E_HOME/.local/share/applications/vandrel-kwin-key.desktop"
-chown -R "$E2E_USER:" "$E2E_HOME/.local"
-if ! wl_kwin 800x600 2; then
+if ! wl_kwin 800x600 2 "$stage/vandrel_kwin_key"; then
     echo "skipped: KWin does not run here"
     cat "$WL_RUNTIME/kwin.log"
     exit 77
