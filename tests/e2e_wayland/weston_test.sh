@@ -3,7 +3,8 @@
 # to a fullscreen toplevel. Run as the unprivileged user, showing a fixed record:
 #   1. the whole 800x600 output (weston-screenshooter's shot, panel and desktop colour
 #      included) equals the snapshot command's rendering of the record at (24, 77) on
-#      black, 0 pixels differing: the toplevel covers the output, panel and all;
+#      black, 0 pixels differing: the toplevel covers the output, panel and all; --idle,
+#      which finds no idle protocol there (and no X display), exits 1 naming them;
 #   2. weston killed: vandrel ends with exit code 1 and saverAttached 0.
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
 # Usage: weston_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
@@ -34,6 +35,12 @@ wl_shot headless "$out/weston.png"
 wl_expected 800 600 "$out/reference.png" 24 77 1 "$out/expected.png"
 diff=$(wl_diff "$out/weston.png" "$out/expected.png")
 check "the output is the dashboard at 24,77 on black ($diff pixels differ)" [ "$diff" = 0 ]
+
+# Weston offers no idle protocol and there is no X display: nothing to watch.
+code=0
+(wl_exec_as_user "$stage/vandrel" --idle 0.033) >"$out/idle.log" 2>&1 || code=$?
+check "--idle: exit code 1 (got $code), naming the idle protocols weston lacks" \
+    '[ $code = 1 ] && grep -q "neither ext_idle_notifier_v1 nor org_kde_kwin_idle" "$out/idle.log"'
 
 echo "# 2. weston killed"
 kill_started TERM "$WL_COMPOSITOR_PID"
