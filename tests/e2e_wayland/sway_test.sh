@@ -15,7 +15,9 @@
 #   4. --idle 0.033 (2 s), told by org_kde_kwin_idle: the dashboard there 2 s after the
 #      start, ended by 5 pixels of travel, there again 2 s after that; not there while a
 #      window holds an idle inhibitor, there 2 s after it ends; SIGTERM ends both (0);
-#   5. sway killed: vandrel ends with exit code 1 and saverAttached 0.
+#   5. sway killed: vandrel ends with exit code 1 and saverAttached 0;
+#   6. two 3840x2160 outputs, at scale 1 and then 2: the dashboard at 3x on the first, the
+#      second black, and vandrel's resident memory printed (a figure, not a check).
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
 # Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel_wl_inhibitor
 #        vandrel-snapshot OUT_DIR
@@ -152,6 +154,21 @@ echo "# 5. sway killed"
 run
 kill_started TERM "$WL_COMPOSITOR_PID"
 ended 1 "sway killed"
+
+echo "# 6. two 4K outputs"
+wl_cleanup
+wl_sway 3840x2160 || { echo "error: sway did not start"; exit 1; }
+swaymsg -q create_output
+swaymsg -q output HEADLESS-2 resolution 3840x2160 position 3840 0
+run
+for scale in 1 2; do
+    swaymsg -q output HEADLESS-1 scale $scale
+    swaymsg -q output HEADLESS-2 scale $scale position $((3840 / scale)) 0
+    shows HEADLESS-1 3840 2160 792 412 3 uhd_scale$scale
+    black HEADLESS-2 3840x2160 uhd_black_scale$scale
+    echo "   two 4K outputs at scale $scale: vandrel VmRSS" \
+        "$(awk '/^VmRSS/ { print int($2 / 1024) }' /proc/"$saver"/status) MiB"
+done
 
 echo "sway end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]
