@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controller/ini_text.h"
+#include "host/logic/idle_watch_plan.h"
 #include "host/logic/linux_options.h"
 #include "host/logic/pixel_row.h"
 #include "host/logic/screen_role.h"
@@ -187,6 +188,24 @@ TEST(LinuxOptions, PixelRowsInEveryServerFormat) {
             << c.format.bytesPerPixel << (c.format.lsbFirst ? " lsb" : " msb") << " from "
             << c.first << " at " << c.scale;
         EXPECT_EQ(out.back(), 0xEE);  // nothing past the row
+    }
+}
+
+// GNOME's idle watches count from the last input; the saver's wait counts from now.
+TEST(LinuxOptions, IdleWatchFromNow) {
+    const struct {
+        uint64_t idle;
+        uint32_t timeout;
+        IdleWatchPlan plan;
+    } cases[] = {
+        {0, 2000, {2000, false}},
+        {999, 2000, {2000, false}},
+        {1000, 2000, {3000, true}},
+        {300000, 60000, {360000, true}},
+        {UINT64_MAX - 5, 9, {UINT64_MAX, true}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(planIdleWatch(c.idle, c.timeout), c.plan) << c.idle << " + " << c.timeout;
     }
 }
 
