@@ -16,6 +16,8 @@ constexpr const char* kMonitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
 // A compositor that does not answer within this is as good as gone; the bus's own default
 // (25 s) would freeze the watcher.
 constexpr uint64_t kCallTimeoutUs = 2'000'000;
+constexpr const char* kSession = "org.gnome.SessionManager";
+constexpr const char* kSessionPath = "/org/gnome/SessionManager";
 // org.gnome.SessionManager's inhibit flag for idleness.
 constexpr uint32_t kInhibitIdle = 8;
 
@@ -46,14 +48,17 @@ int callMonitor(sd_bus* bus, const char* member, sd_bus_message** reply,
 
 // The IdleMonitor's watches count from the last input and fire once each time the idle
 // time crosses their interval; the watcher's wait counts from arm(), which planIdleWatch
-// bridges.
+// bridges. The monitor holds its watches while an idle inhibitor is taken, and its idle
+// time starts over when the inhibitor goes, without a user-active watch firing: the wait
+// starts over then too.
 class GnomeIdle final : public IdleSource {
   public:
     explicit GnomeIdle(sd_bus* bus) : bus_(bus) {}
     ~GnomeIdle() override {
         removeWatches();
-        sd_bus_slot_unref(fired_slot_);
-        sd_bus_slot_unref(owner_slot_);
+        for (sd_bus_slot* slot : slots_) {
+            sd_bus_slot_unref(slot);
+        }
         sd_bus_flush_close_unref(bus_);
     }
     GnomeIdle(const GnomeIdle&) = delete;
@@ -61,9 +66,11 @@ class GnomeIdle final : public IdleSource {
 
     // False when the bus will not take the matches.
     bool watchBus() {
-        return sd_bus_match_signal(bus_, &fired_slot_, nullptr, kMonitorPath, kMonitor,
-                                   "WatchFired", onWatchFired, this) >= 0 &&
-               sd_bus_add_match(bus_, &owner_slot_,
+        return sd_bus_match_signal(bus_, &slots_[0], nullptr, kMonitorPath, kMonitor, "WatchFired",
+                                   onWatchFired, this) >= 0 &&
+               sd_bus_match_signal(bus_, &slots_[1], nullptr, kSessionPath, kSession,
+                                   "InhibitorRemoved", onInhibitorRemoved, this) >= 0 &&
+               sd_bus_add_match(bus_, &slots_[2],
                                 "type='signal',sender='org.freedesktop.DBus',"
                                 "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
                                 "arg0='org.gnome.Mutter.IdleMonitor'",
@@ -75,23 +82,15 @@ class GnomeIdle final : public IdleSource {
 
     bool arm(uint32_t timeoutMs) override {
         timeoutMs_ = timeoutMs;
-        // Input that comes while the watches are placed would leave an already-idle plan
-        // in force: plan once more then.
-        for (int round = 0; round < 2 && !lost_; ++round) {
-            placeWatches();
-            dispatch();
-            if (!activeFired_) {
-                break;
-            }
-        }
+        placeWatches(false);
+        dispatch();
+        startOverIfAsked();  // input while the watches were placed
         return !lost_;
     }
 
     IdleState check() override {
         dispatch();
-        if (activeFired_ && !idleFired_ && !lost_) {
-            arm(timeoutMs_);
-        }
+        startOverIfAsked();
         return lost_ ? IdleState::Lost : idleFired_ ? IdleState::Idle : IdleState::Waiting;
     }
 
@@ -99,22 +98,23 @@ class GnomeIdle final : public IdleSource {
         sd_bus_message* reply = nullptr;
         int yes = 0;
         // No session manager on the bus (a bare compositor): nothing can inhibit.
-        const bool asked =
-            call(bus_, "org.gnome.SessionManager", "/org/gnome/SessionManager",
-                 "org.gnome.SessionManager", "IsInhibited", &reply, "u", kInhibitIdle) >= 0 &&
-            sd_bus_message_read(reply, "b", &yes) >= 0;
+        const bool asked = call(bus_, kSession, kSessionPath, kSession, "IsInhibited", &reply, "u",
+                                kInhibitIdle) >= 0 &&
+                           sd_bus_message_read(reply, "b", &yes) >= 0;
         sd_bus_message_unref(reply);
         return asked && yes != 0;
     }
 
   private:
-    void placeWatches() {
+    // New watches for the wait; fromInput: the idle time has just started over, whatever
+    // the monitor would still answer.
+    void placeWatches(bool fromInput) {
         removeWatches();
-        idleFired_ = activeFired_ = false;
+        idleFired_ = startOver_ = false;
         sd_bus_message* reply = nullptr;
         uint64_t idleMs = 0;
-        if (callMonitor(bus_, "GetIdletime", &reply) < 0 ||
-            sd_bus_message_read(reply, "t", &idleMs) < 0) {
+        if (!fromInput && (callMonitor(bus_, "GetIdletime", &reply) < 0 ||
+                           sd_bus_message_read(reply, "t", &idleMs) < 0)) {
             lost_ = true;
         }
         reply = sd_bus_message_unref(reply);
@@ -141,6 +141,13 @@ class GnomeIdle final : public IdleSource {
         }
     }
 
+    void startOverIfAsked() {
+        if (startOver_ && !idleFired_ && !lost_) {
+            placeWatches(true);
+            dispatch();
+        }
+    }
+
     // Everything the bus has, without blocking; a failed connection is a lost session.
     void dispatch() {
         int r = 0;
@@ -154,8 +161,13 @@ class GnomeIdle final : public IdleSource {
         uint32_t id = 0;
         if (sd_bus_message_read(message, "u", &id) >= 0 && id != 0) {
             source.idleFired_ = source.idleFired_ || id == source.idleId_;
-            source.activeFired_ = source.activeFired_ || id == source.activeId_;
+            source.startOver_ = source.startOver_ || id == source.activeId_;
         }
+        return 0;
+    }
+
+    static int onInhibitorRemoved(sd_bus_message*, void* self, sd_bus_error*) {
+        static_cast<GnomeIdle*>(self)->startOver_ = true;
         return 0;
     }
 
@@ -170,11 +182,12 @@ class GnomeIdle final : public IdleSource {
     }
 
     sd_bus* bus_;
-    sd_bus_slot* fired_slot_ = nullptr;
-    sd_bus_slot* owner_slot_ = nullptr;
+    sd_bus_slot* slots_[3] = {};
     uint32_t timeoutMs_ = 0;
     uint32_t idleId_ = 0, activeId_ = 0;
-    bool idleFired_ = false, activeFired_ = false, lost_ = false;
+    bool idleFired_ = false;
+    bool startOver_ = false;  // input, or an inhibitor gone: the wait counts from now
+    bool lost_ = false;
 };
 
 }  // namespace
