@@ -102,10 +102,28 @@ class GnomeIdle final : public IdleSource {
                                 kInhibitIdle) >= 0 &&
                            sd_bus_message_read(reply, "b", &yes) >= 0;
         sd_bus_message_unref(reply);
-        return asked && yes != 0;
+        if (asked && yes != 0) {
+            return true;
+        }
+        closeOverview();
+        return false;
     }
 
   private:
+    // The saver shows next. GNOME Shell's overview (open after login) would show its window
+    // as a thumbnail only, so it closes first; without the shell, nothing to do.
+    void closeOverview() {
+        sd_bus_message* message = nullptr;
+        if (sd_bus_message_new_method_call(bus_, &message, "org.gnome.Shell", "/org/gnome/Shell",
+                                           "org.freedesktop.DBus.Properties", "Set") >= 0 &&
+            sd_bus_message_set_auto_start(message, 0) >= 0 &&
+            sd_bus_message_append(message, "ssv", "org.gnome.Shell", "OverviewActive", "b", 0) >=
+                0) {
+            sd_bus_call(bus_, message, kCallTimeoutUs, nullptr, nullptr);
+        }
+        sd_bus_message_unref(message);
+    }
+
     // New watches for the wait; fromInput: the idle time has just started over, whatever
     // the monitor would still answer.
     void placeWatches(bool fromInput) {

@@ -65,8 +65,8 @@ wl_weston() {
 
 # Starts a headless GNOME Shell (mutter with its shell) with a virtual monitor per size
 # given (WxH; they stand side by side), on a session bus of its own with gnome-session
-# (for inhibitors) and a bare system bus (the shell needs one); its overview, shown at
-# start, closed. Exports WAYLAND_DISPLAY and DBUS_SESSION_BUS_ADDRESS. Returns 1 when the
+# (for inhibitors) and a bare system bus (the shell needs one), its overview open.
+# Exports WAYLAND_DISPLAY and DBUS_SESSION_BUS_ADDRESS. Returns 1 when the
 # shell does not answer within 15 s.
 wl_gnome() {
     wl_runtime
@@ -90,12 +90,9 @@ wl_gnome() {
         XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=vandrel \
         --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
     WL_GNOME_PIDS="$! $WL_GNOME_PIDS"
-    # The overview opens once the shell has started; only then can it be closed.
-    wait_for 15 '[ "$(wl_overview Get)" = "(<true>,)" ]' && wl_overview Set "<false>" >/dev/null
-}
-wl_overview() {
-    wl_as_user gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
-        -m "org.freedesktop.DBus.Properties.$1" org.gnome.Shell OverviewActive ${2:+"$2"} 2>/dev/null
+    # The shell has started once its overview opens, as after a login.
+    wait_for 15 '[ "$(wl_as_user gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
+        -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive)" = "(<true>,)" ]'
 }
 
 # Ends the compositor this script started and removes its runtime directory.
