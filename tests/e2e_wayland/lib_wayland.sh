@@ -63,60 +63,58 @@ wl_weston() {
     wait_for 10 '[ -S "$WL_RUNTIME/$WAYLAND_DISPLAY" ]'
 }
 
-# Starts a headless GNOME Shell (mutter with its shell) with a virtual monitor per size
-# given (WxH; they stand side by side), on a session bus of its own with gnome-session
-# (for inhibitors) and a bare system bus (the shell needs one), its overview open.
-# Exports WAYLAND_DISPLAY and DBUS_SESSION_BUS_ADDRESS. Returns 1 when the
-# shell does not answer within 15 s.
+# Starts a headless GNOME Shell (mutter and its shell), a virtual monitor per WxH given
+# side by side, on a session bus of its own with gnome-session (for inhibitors) and a
+# bare system bus (the shell needs one); exports WAYLAND_DISPLAY and
+# DBUS_SESSION_BUS_ADDRESS. Returns 1 unless the shell opens its overview within 15 s.
 wl_gnome() {
     wl_runtime
     unset SWAYSOCK
     export WAYLAND_DISPLAY=vandrel-gnome DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_RUNTIME/bus"
     local bus system=(env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WL_RUNTIME/system_bus")
-    mkdir -p "$WL_RUNTIME/gnome-session/sessions"
-    printf '[GNOME Session]\nName=Vandrel\nRequiredComponents=\n' \
-        >"$WL_RUNTIME/gnome-session/sessions/vandrel.session"
-    chmod -R a+rX "$WL_RUNTIME"
+    mkdir -p "$WL_RUNTIME/gnome-session/sessions" && chmod -R a+rX "$WL_RUNTIME"
+    printf '[GNOME Session]\nName=V\n' >"$WL_RUNTIME/gnome-session/sessions/v.session"
     for bus in bus system_bus; do
-        (wl_exec_as_user dbus-daemon --session --nofork --nopidfile \
-            --address="unix:path=$WL_RUNTIME/$bus") >>"$WL_RUNTIME/bus.log" 2>&1 &
+        (wl_exec_as_user dbus-daemon --session --nofork --address="unix:path=$WL_RUNTIME/$bus") \
+            >>"$WL_RUNTIME/bus.log" 2>&1 &
         WL_GNOME_PIDS+=" $!"
     done
     wait_for 5 '[ -S "$WL_RUNTIME/bus" ] && [ -S "$WL_RUNTIME/system_bus" ]' || return 1
-    (wl_exec_as_user "${system[@]}" gnome-shell --headless --wayland --no-x11 --wayland-display="$WAYLAND_DISPLAY" \
-        $(printf -- '--virtual-monitor %s ' "$@")) >"$WL_RUNTIME/shell.log" 2>&1 &
+    (wl_exec_as_user "${system[@]}" gnome-shell --headless --wayland --no-x11 \
+        --wayland-display="$WAYLAND_DISPLAY" $(printf -- '--virtual-monitor %s ' "$@")) \
+        >"$WL_RUNTIME/shell.log" 2>&1 &
     WL_COMPOSITOR_PID=$!
     (wl_exec_as_user "${system[@]}" XDG_CONFIG_DIRS="$WL_RUNTIME" \
-        XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=vandrel \
+        XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=v \
         --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
     WL_GNOME_PIDS="$! $WL_GNOME_PIDS"
-    # The shell has started once its overview opens, as after a login.
     wait_for 15 '[ "$(wl_as_user gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
         -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive)" = "(<true>,)" ]'
 }
 
 # Ends the compositor this script started and removes its runtime directory.
 wl_cleanup() {
+    if [ -n "$WL_COMPOSITOR_PID" ]; then
+        kill "$WL_COMPOSITOR_PID" 2>/dev/null
+        wait "$WL_COMPOSITOR_PID" 2>/dev/null
+        WL_COMPOSITOR_PID=""
+    fi
     local p
-    for p in "$WL_COMPOSITOR_PID" $WL_GNOME_PIDS; do
-        kill "$p" 2>/dev/null
-        wait "$p" 2>/dev/null
-    done
-    WL_COMPOSITOR_PID="" WL_GNOME_PIDS=""
+    for p in $WL_GNOME_PIDS; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+    WL_GNOME_PIDS=""
     [ -n "$WL_RUNTIME" ] && rm -rf "$WL_RUNTIME"
     WL_RUNTIME=""
     unset SWAYSOCK WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 }
 
-# A screenshot of output $1 in its own pixels: grim on sway; on GNOME, where $1 is the
-# monitor's WxH+X+Y, its part of the shell's screenshot; on weston, whose screenshooter
-# (allowed by --debug) shoots its one output into a time-stamped file in the current
-# directory, that file.
+# A screenshot of output $1 in its own pixels: grim on sway; on weston, whose
+# screenshooter (allowed by --debug) shoots its one output into a time-stamped file in
+# the current directory, that file.
 wl_grab() {
     if [ -n "${SWAYSOCK:-}" ]; then
         grim -o "$1" "$2" 2>/dev/null
         return
-    elif [ -n "$WL_GNOME_PIDS" ]; then
+    elif [ -n "$WL_GNOME_PIDS" ]; then # GNOME: $1 is a monitor's WxH+X+Y in its shot
         wl_as_user gnome-screenshot -f "$WL_RUNTIME/shot.png" >/dev/null 2>&1 &&
             convert "$WL_RUNTIME/shot.png" -crop "$1" +repage "$2"
         return

@@ -193,20 +193,11 @@ TEST(LinuxOptions, PixelRowsInEveryServerFormat) {
 
 // GNOME's idle watches count from the last input; the saver's wait counts from now.
 TEST(LinuxOptions, IdleWatchFromNow) {
-    const struct {
-        uint64_t idle;
-        uint32_t timeout;
-        IdleWatchPlan plan;
-    } cases[] = {
-        {0, 2000, {2000, false}},
-        {999, 2000, {2000, false}},
-        {1000, 2000, {3000, true}},
-        {300000, 60000, {360000, true}},
-        {UINT64_MAX - 5, 9, {UINT64_MAX, true}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(planIdleWatch(c.idle, c.timeout), c.plan) << c.idle << " + " << c.timeout;
-    }
+    EXPECT_EQ(planIdleWatch(0, 2000), (IdleWatchPlan{2000, false}));
+    EXPECT_EQ(planIdleWatch(999, 2000), (IdleWatchPlan{2000, false}));
+    EXPECT_EQ(planIdleWatch(1000, 2000), (IdleWatchPlan{3000, true}));
+    EXPECT_EQ(planIdleWatch(300000, 60000), (IdleWatchPlan{360000, true}));
+    EXPECT_EQ(planIdleWatch(UINT64_MAX - 5, 9), (IdleWatchPlan{UINT64_MAX, true}));
 }
 
 }  // namespace
