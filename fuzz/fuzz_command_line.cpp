@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parseLinuxOptions(static_cast<int>(argv.size()), argv.data(), options, error,
                           sizeof error)) {
         if (options.windowId > 0xFFFFFFFFul || options.scale < -1 || options.scale > 8 ||
-            std::strlen(options.outputName) > static_cast<size_t>(kMaxOutputName))
+            std::strlen(options.outputName) > static_cast<size_t>(kMaxOutputName) ||
+            options.idleMs > 24u * 60 * 60 * 1000 || (options.idleMs != 0 && !options.idle))
             __builtin_trap();
     } else if (std::strlen(error) >= sizeof error) {
         __builtin_trap();
@@ -49,5 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (id > 0xFFFFFFFFul || !parseWindowId(again, back) || back != id)
             __builtin_trap();
     }
+    // An accepted wait is above 0 and at most a day.
+    uint32_t ms = 0;
+    if (parseIdleMinutes(text, ms) && (ms == 0 || ms > 24u * 60 * 60 * 1000))
+        __builtin_trap();
     return 0;
 }

@@ -19,10 +19,16 @@ using namespace vandrel;
 
 int showSaver(const LinuxOptions& options) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const DisplaySystem display =
-        chooseDisplaySystem(options, wayland != nullptr && wayland[0] != '\0',
-                            std::getenv("XSCREENSAVER_WINDOW") != nullptr);
-    return display == DisplaySystem::Wayland ? runWayland(options) : runX11(options);
+    const bool daemonWindow = std::getenv("XSCREENSAVER_WINDOW") != nullptr;
+    if (chooseDisplaySystem(options, wayland != nullptr && wayland[0] != '\0', daemonWindow) ==
+        DisplaySystem::Wayland) {
+        return runWayland(options);
+    }
+    LinuxOptions shown = options;
+    if (options.idle && options.target == X11Target::Default && !daemonWindow) {
+        shown.target = X11Target::Cover;  // no daemon covers the screen for it
+    }
+    return runX11(shown);
 }
 
 // The first idle source the session offers, in the order of the list; null, with a

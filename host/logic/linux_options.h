@@ -10,6 +10,7 @@ enum class X11Target : uint8_t {
     Root,      // --root
     Window,    // --window: a window of its own, closed by a key or a click
     WindowId,  // --window-id ID
+    Cover,     // --idle without a daemon: a window of its own over the whole screen
 };
 
 // Which display the saver talks to.

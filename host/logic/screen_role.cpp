@@ -2,8 +2,7 @@
 
 namespace vandrel {
 
-ScreenRole screenRoleOf(const MonitorBox* monitors, int count, int32_t windowX, int32_t windowY,
-                        int32_t windowWidth, int32_t windowHeight) {
+const MonitorBox* primaryMonitor(const MonitorBox* monitors, int count) {
     const MonitorBox* primary = nullptr;
     for (int i = 0; i < count && primary == nullptr; ++i) {
         primary = monitors[i].primary ? &monitors[i] : nullptr;
@@ -11,6 +10,12 @@ ScreenRole screenRoleOf(const MonitorBox* monitors, int count, int32_t windowX, 
     for (int i = 0; i < count && primary == nullptr; ++i) {
         primary = monitors[i].x == 0 && monitors[i].y == 0 ? &monitors[i] : nullptr;
     }
+    return primary;
+}
+
+ScreenRole screenRoleOf(const MonitorBox* monitors, int count, int32_t windowX, int32_t windowY,
+                        int32_t windowWidth, int32_t windowHeight) {
+    const MonitorBox* primary = primaryMonitor(monitors, count);
     if (primary == nullptr) {
         return ScreenRole::Primary;
     }

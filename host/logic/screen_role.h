@@ -15,6 +15,9 @@ struct MonitorBox {
     bool primary;
 };
 
+// The monitor marked primary; without one, the monitor at (0, 0); null without that.
+const MonitorBox* primaryMonitor(const MonitorBox* monitors, int count);
+
 // The primary is the monitor marked so; without one, the monitor at (0, 0); without
 // that, none, and every window counts as primary (the lock then picks one). A window
 // belongs to the monitor that holds its centre.

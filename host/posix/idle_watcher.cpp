@@ -30,9 +30,28 @@ const char* sessionName() {
 }
 
 // One watcher per user and session: an exclusive lock on an object beside the dashboard's
-// lock, held until the process ends. False when another watcher holds it; true, acting
-// alone, when the object cannot be had at all.
-bool takeSessionLock(const char* recordName) {
+// lock, held while the watcher runs (and by the kernel until the process ends, however
+// it ends).
+class SessionLock {
+  public:
+    SessionLock() = default;
+    ~SessionLock() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    SessionLock(const SessionLock&) = delete;
+    SessionLock& operator=(const SessionLock&) = delete;
+
+    // False when another watcher holds it; true, acting alone, when the object cannot be
+    // had at all.
+    bool take(const char* recordName);
+
+  private:
+    int fd_ = -1;
+};
+
+bool SessionLock::take(const char* recordName) {
     char name[256];
     int n = std::snprintf(name, sizeof name, "%s.idle-%u-", recordName,
                           static_cast<unsigned>(getuid()));
@@ -62,7 +81,8 @@ bool takeSessionLock(const char* recordName) {
         close(fd);
         return false;
     }
-    return true;  // the descriptor stays open: the lock goes with the process
+    fd_ = fd;
+    return true;
 }
 
 }  // namespace
@@ -77,7 +97,8 @@ uint32_t idleTimeoutMs(const LinuxOptions& options) {
 
 int runIdleWatcher(IdleSource& source, const LinuxOptions& options, ShowSaver show,
                    const char* recordName) {
-    if (!takeSessionLock(recordName)) {
+    SessionLock lock;
+    if (!lock.take(recordName)) {
         std::printf("vandrel: --idle already runs in this session (%s)\n", sessionName());
         return 0;
     }
@@ -129,7 +150,7 @@ int runIdleWatcher(IdleSource& source, const LinuxOptions& options, ShowSaver sh
         }
         armed = source.arm(timeoutMs);  // a new wait from now
     }
-    std::fprintf(stderr, "vandrel: lost %s: the session is gone\n", source.name());
+    std::fprintf(stderr, "vandrel: %s is gone: the session ended\n", source.name());
     return 1;
 }
 

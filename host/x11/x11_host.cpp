@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +36,55 @@ struct Target {
     bool ownWindow = false;
 };
 
+// Without a daemon, the saver covers the screen itself: a black override-redirect window
+// over the whole root that takes the keyboard and the pointer, and in it the drawing
+// window on the primary monitor (the whole screen when no monitor is told apart).
+Window coverScreen(Display* d) {
+    const int screen = DefaultScreen(d);
+    const Window root = RootWindow(d, screen);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = BlackPixel(d, screen);
+    attributes.cursor = None;
+    const Window cover =
+        XCreateWindow(d, root, 0, 0, static_cast<unsigned>(DisplayWidth(d, screen)),
+                      static_cast<unsigned>(DisplayHeight(d, screen)), 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XStoreName(d, cover, "Vandrel");
+    MonitorBox area{0, 0, DisplayWidth(d, screen), DisplayHeight(d, screen), true};
+    const std::vector<MonitorBox> monitors = X11Output::monitors(d);
+    if (const MonitorBox* primary =
+            primaryMonitor(monitors.data(), static_cast<int>(monitors.size()))) {
+        area = *primary;
+    }
+    const Window drawing = XCreateSimpleWindow(d, cover, area.x, area.y,
+                                               static_cast<unsigned>(std::max(area.width, 1)),
+                                               static_cast<unsigned>(std::max(area.height, 1)), 0,
+                                               BlackPixel(d, screen), BlackPixel(d, screen));
+    XMapWindow(d, drawing);
+    XMapRaised(d, cover);
+    XSync(d, False);
+    // Another client may hold a grab for a moment (a menu that is open): try for a second.
+    const unsigned pointerEvents = ButtonPressMask | PointerMotionMask;
+    bool keyboard = false, pointer = false;
+    for (int tries = 0; tries < 20 && !(keyboard && pointer); ++tries) {
+        keyboard = keyboard || XGrabKeyboard(d, cover, False, GrabModeAsync, GrabModeAsync,
+                                             CurrentTime) == GrabSuccess;
+        pointer = pointer || XGrabPointer(d, cover, False, pointerEvents, GrabModeAsync,
+                                          GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+        if (!(keyboard && pointer)) {
+            usleep(50 * 1000);
+        }
+    }
+    if (!keyboard || !pointer) {
+        std::fputs(
+            "vandrel: another program holds the keyboard or the pointer: input that "
+            "goes to it does not end the saver\n",
+            stderr);
+    }
+    return drawing;
+}
+
 // Which window to draw in. The daemon runs its display modes with --root and covers the
 // screen with a window of its own, named in XSCREENSAVER_WINDOW: that window is the root
 // to draw on. False, with a message, when the daemon's variable holds no window id.
@@ -60,6 +110,10 @@ bool chooseWindow(Display* d, const LinuxOptions& options, Target& target) {
             break;
         case X11Target::WindowId:
             target.window = static_cast<Window>(id);
+            break;
+        case X11Target::Cover:
+            target.window = coverScreen(d);
+            target.ownWindow = true;
             break;
         default: {
             const int screen = DefaultScreen(d);

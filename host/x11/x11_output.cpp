@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/logic/pixel_row.h"
+#include "host/logic/saver_input.h"
 
 namespace vandrel {
 namespace {
@@ -50,29 +51,33 @@ int bitsPerPixel(Display* display, int depth) {
 }
 
 ScreenRole roleOf(Display* display, Window window, int32_t width, int32_t height) {
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
-        !XRRQueryVersion(display, &major, &minor) || major * 100 + minor < 105) {
-        return ScreenRole::Primary;
-    }
-    const Window root = DefaultRootWindow(display);
     int x = 0, y = 0;
     Window child = 0;
-    XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
-    int count = 0;
-    XRRMonitorInfo* monitors = XRRGetMonitors(display, root, True, &count);
-    std::vector<MonitorBox> boxes;
-    for (int i = 0; i < count; ++i) {
-        boxes.push_back({monitors[i].x, monitors[i].y, monitors[i].width, monitors[i].height,
-                         monitors[i].primary != 0});
-    }
-    if (monitors != nullptr) {
-        XRRFreeMonitors(monitors);
-    }
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    const std::vector<MonitorBox> boxes = X11Output::monitors(display);
     return screenRoleOf(boxes.data(), static_cast<int>(boxes.size()), x, y, width, height);
 }
 
 }  // namespace
+
+std::vector<MonitorBox> X11Output::monitors(Display* display) {
+    std::vector<MonitorBox> boxes;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
+        !XRRQueryVersion(display, &major, &minor) || major * 100 + minor < 105) {
+        return boxes;
+    }
+    int count = 0;
+    XRRMonitorInfo* found = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+    for (int i = 0; i < count; ++i) {
+        boxes.push_back(
+            {found[i].x, found[i].y, found[i].width, found[i].height, found[i].primary != 0});
+    }
+    if (found != nullptr) {
+        XRRFreeMonitors(found);
+    }
+    return boxes;
+}
 
 void X11Output::watchErrors() {
     XSetErrorHandler(onXError);
@@ -107,6 +112,14 @@ X11Output::X11Output(Display* display, Window window, bool ownWindow)
     width_ = attributes.width;
     height_ = attributes.height;
     role_ = roleOf(display_, window_, width_, height_);
+    if (ownWindow_) {
+        // Travel counts from where the pointer rests as the saver starts.
+        Window root = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        haveReference_ = XQueryPointer(display_, window_, &root, &child, &x, &y, &wx, &wy, &mask);
+        reference_ = {x, y};
+    }
     gc_ = XCreateGC(display_, window_, 0, nullptr);
     XSetForeground(display_, gc_, BlackPixel(display_, DefaultScreen(display_)));
     // The label: cyan on black in the server's default font.
@@ -149,6 +162,16 @@ void X11Output::handle(const XEvent& event, OutputEvents& events) {
         case DestroyNotify:
             events.end = events.end || event.xdestroywindow.window == window_;
             break;
+        case MotionNotify: {
+            // Only a cover window asks for motion: travel past the threshold ends it.
+            const CursorPoint at{event.xmotion.x_root, event.xmotion.y_root};
+            if (!haveReference_) {
+                haveReference_ = true;
+                reference_ = at;
+            }
+            events.end = events.end || (ownWindow_ && movedPastThreshold(reference_, at));
+            break;
+        }
         case KeyPress:
         case ButtonPress:
         case ClientMessage:  // the window manager's close button

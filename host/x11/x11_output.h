@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "host/posix/saver_output.h"
 // After the project's headers: Xlib defines None, a name the controller's enums use.
@@ -11,8 +12,8 @@ namespace vandrel {
 // and the two-line label, through a shared-memory image when the server offers MIT-SHM,
 // else through XPutImage, in the server's pixel format for the window's 24-bit TrueColor
 // visual (24 or 32 bits per pixel). It reports the window's size, exposures, its end
-// (destroyed, or a key or a click in a window of the saver's own) and whether it lies on
-// the primary monitor.
+// (destroyed, or a key, a click or pointer travel in a window of the saver's own) and
+// whether it lies on the primary monitor.
 class X11Output final : public SaverOutput {
   public:
     // The window must exist and be drawable (see canDraw); ownWindow: the saver made it,
@@ -28,6 +29,8 @@ class X11Output final : public SaverOutput {
     static void watchErrors();
     // Whether a window's visual is one the output draws into; when not, why, in reason.
     static bool canDraw(Display* display, Window window, char* reason, int reasonSize);
+    // The monitors RandR 1.5 reports; none without it.
+    static std::vector<MonitorBox> monitors(Display* display);
 
     int connectionFd() const override { return ConnectionNumber(display_); }
     void dispatch(OutputEvents& events) override;
@@ -61,6 +64,8 @@ class X11Output final : public SaverOutput {
     bool shmAttached_ = false;
     void* shmInfo_ = nullptr;  // XShmSegmentInfo, kept out of this header
     int32_t imageWidth_ = 0, imageHeight_ = 0;
+    bool haveReference_ = false;  // the pointer's first position, for the travel rule
+    CursorPoint reference_{0, 0};
 };
 
 }  // namespace vandrel

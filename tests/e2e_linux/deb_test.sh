@@ -38,6 +38,7 @@ files=$(dpkg -c "$deb" | awk '$6 !~ /\/$/ {print $6}' | sort)
 expected='./etc/xdg/vandrel/vandrel.ini
 ./usr/bin/vandrel
 ./usr/bin/vandrel-demo-worker
+./usr/lib/systemd/user/vandrel-idle.service
 ./usr/libexec/xscreensaver/vandrel
 ./usr/share/doc/vandrel/changelog.gz
 ./usr/share/doc/vandrel/copyright
@@ -46,7 +47,7 @@ expected='./etc/xdg/vandrel/vandrel.ini
 ./usr/share/vandrel/header.bmp
 ./usr/share/xscreensaver/config/vandrel.xml'
 diff <(echo "$expected") <(echo "$files") | sed -n 's/^[<>]/   &/p'
-check "the package holds its ten files and nothing else" [ "$files" = "$expected" ]
+check "the package holds its eleven files and nothing else" [ "$files" = "$expected" ]
 check "/usr/bin/vandrel is a relative link to the display mode" \
     [ "$(readlink "$tree/usr/bin/vandrel")" = ../libexec/xscreensaver/vandrel ]
 for path in usr/libexec/xscreensaver/vandrel usr/bin/vandrel-demo-worker; do
@@ -56,6 +57,11 @@ for path in usr/libexec/xscreensaver/vandrel usr/bin/vandrel-demo-worker; do
 done
 check "the system-wide settings point at the packaged worker" \
     grep -q '^ClientPath=/usr/bin/vandrel-demo-worker' "$tree/etc/xdg/vandrel/vandrel.ini"
+
+unit="$tree/usr/lib/systemd/user/vandrel-idle.service"
+check "the user unit runs the packaged watcher, with the graphical session" \
+    '[ "$(grep -c -e "^ExecStart=/usr/bin/vandrel --idle$" -e "^WantedBy=graphical-session.target$" \
+        -e "^PartOf=graphical-session.target$" -e "^Restart=on-failure$" "$unit")" = 4 ]'
 
 # Each page renders without a warning and has an entry under OPTIONS for every option its
 # program's --help names (an entry's tag starts at the section's indent of 7).
@@ -136,6 +142,8 @@ if [ -z "$skipped" ]; then
     diff <(echo "$wanted") <(echo "$placed") | sed -n 's/^[<>]/   &/p'
     check "the prefix gets the package's files, the settings in PREFIX/etc/xdg/vandrel" \
         '[ "$placed" = "$wanted" ] && [ -x "$prefix/bin/vandrel" ]'
+    check "the prefix's user unit runs PREFIX/bin/vandrel" \
+        grep -qx "ExecStart=$prefix/bin/vandrel --idle" "$prefix/lib/systemd/user/vandrel-idle.service"
 fi
 
 echo "Debian package: $E2E_FAILURES failure(s)"

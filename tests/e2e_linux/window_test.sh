@@ -9,7 +9,11 @@
 #      never attaches: saverAttached stays 0 the whole time while vandrel keeps running;
 #      with Blank=1 and Minutes=0 the screen is black but for the attention banner at
 #      y = 10;
-#   4. the command line: --help exits 0, an unknown option prints the usage and exits 2.
+#   4. the command line: --help exits 0, an unknown option prints the usage and exits 2;
+#   5. --idle without a daemon, on the server's idle time: kept away by XResetScreenSaver,
+#      then shown over the whole screen equal to the snapshot, ended by 5 px of travel and
+#      by a key, shown again; one watcher per display; SIGTERM ends it with 0; without any
+#      idle source, and when the X server goes, it ends with 1.
 # Usage: window_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
 set -u
 vandrel="$1"
@@ -155,6 +159,61 @@ check "an unknown option exits 2 with the usage (got $code)" \
 "$vandrel" -window-id >/dev/null 2>&1
 code=$?
 check "-window-id without a window id exits 2 (got $code)" [ $code = 2 ]
+
+echo "# 5. --idle"
+write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 /nonexistent "$out"
+end_started "$holder"
+clear_record
+"$holder_exe" "$out/record.bin" &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+attached() { [ "$(rec_int 127140)" = "$1" ]; }
+xdotool mousemove 512 384
+"$vandrel" --idle 0.033 >"$out/idle.log" 2>&1 &
+saver=$!
+# A video player resets the server's screen saver: 4 s of that keep the saver away.
+marks=""
+for _ in $(seq 8); do
+    xset s reset
+    marks="$marks$(rec_int 127140)"
+    sleep 0.5
+done
+check "--idle: XResetScreenSaver keeps it away (marks $marks)" '[ -z "${marks//0/}" ]'
+check "--idle: shown 2 s after the last reset" poll_within 10 "attached 1"
+echo "    shown ${E2E_MS} ms after the last reset (the wait is 1980 ms)"
+check "--idle: it names its idle source" grep -q MIT-SCREEN-SAVER "$out/idle.log"
+settled_shot "$out/idle.png"
+diff=$(dashboard_diff "$out/idle.png" "$out/reference.png" 136 161)
+check "--idle: the dashboard covers the screen, centred, equal to the snapshot ($diff differ)" \
+    [ "$diff" = 0 ]
+read -r w h x y <<<"$(lit_box "$out/idle.png")"
+check "--idle: nothing but the dashboard is lit (${w}x${h} at ($x, $y))" \
+    '[ "$x" -ge 136 ] && [ "$y" -ge 161 ] && [ $((x + w)) -le 888 ] && [ $((y + h)) -le 606 ]'
+"$vandrel" --idle 0.033 >"$out/idle2.log" 2>&1
+code=$?
+check "--idle: a second watcher of the display exits 0 at once (got $code)" \
+    '[ $code = 0 ] && grep -q "already runs" "$out/idle2.log"'
+for input in "mousemove_relative 5 0" "key a"; do
+    wait_for 10 "attached 1"
+    xdotool $input
+    check "--idle: $input ends the saver" wait_for 5 "attached 0"
+    check "--idle: the watcher goes on after $input" is_running "$saver"
+done
+check "--idle: shown again after the next wait" wait_for 10 "attached 1"
+kill_started TERM "$saver"
+ends "--idle: SIGTERM while shown"
+env -u DISPLAY -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
+    "$vandrel" --idle >"$out/no_source.log" 2>&1
+code=$?
+check "--idle without any idle source exits 1 with a message (got $code)" \
+    '[ $code = 1 ] && grep -q "no idle source" "$out/no_source.log"'
+"$vandrel" --idle 5 >"$out/lost.log" 2>&1 &
+saver=$!
+sleep 1
+end_started "$E2E_XVFB_PID"
+wait_exit 10 "$saver"
+check "--idle: a lost X server ends it with exit code 1 (got $E2E_CODE)" [ "$E2E_CODE" = 1 ]
+saver=""
 
 echo "vandrel window modes: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "controller/settings.h"
+#include "host/posix/idle_watcher.h"
 
 namespace vandrel {
 namespace {
@@ -32,10 +33,15 @@ TEST(LinuxSettings, UserFileThenSystemWideDefaults) {
     EXPECT_EQ(settings.Minutes, 0);
     EXPECT_STREQ(settings.ClientPath, "");
 
-    write(root / "sys/vandrel/vandrel.ini", "[boot]\nMinutes=7\nClientPath=/usr/bin/w\n");
+    write(root / "sys/vandrel/vandrel.ini",
+          "[boot]\nMinutes=7\nIdleMinutes=0.5\nClientPath=/usr/bin/w\n");
     readSettings();
     EXPECT_EQ(settings.Minutes, 7);
     EXPECT_STREQ(settings.ClientPath, "/usr/bin/w");
+    LinuxOptions idle;  // --idle's wait: its MINUTES, else IdleMinutes=, else 5 minutes
+    EXPECT_EQ(idleTimeoutMs(idle), 30000u);
+    idle.idleMs = 3000;
+    EXPECT_EQ(idleTimeoutMs(idle), 3000u);
 
     // The user's file wins whole, even where it lacks a key.
     write(root / "user/vandrel/vandrel.ini",
@@ -46,6 +52,7 @@ TEST(LinuxSettings, UserFileThenSystemWideDefaults) {
     EXPECT_EQ(settings.Scale, 3);
     EXPECT_STREQ(settings.ClientPath, "");
     EXPECT_EQ(fs::current_path(), root);  // ClientDir becomes the current directory
+    EXPECT_EQ(idleTimeoutMs(LinuxOptions{}), 5u * 60 * 1000);
 
     // A file beyond the 64 KiB read, whose last read line is cut inside a path: that line
     // is dropped, not cut into a path to another program.

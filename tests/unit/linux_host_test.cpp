@@ -126,6 +126,42 @@ TEST(LinuxOptions, CommandLineOfTheLinuxSaver) {
     EXPECT_EQ(priorityClassForNice(-20), 0x80);
 }
 
+TEST(LinuxOptions, IdleMinutes) {
+    struct Case {
+        std::vector<const char*> args;
+        bool ok;
+        uint32_t ms = 0;
+    } cases[] = {
+        {{"--idle"}, true},  // the setting's, or 5 minutes
+        {{"--idle", "--x11"}, true},
+        {{"--idle", "5"}, true, 300000},
+        {{"-idle", "0.05"}, true, 3000},
+        {{"--idle", "2.5", "--wayland"}, true, 150000},
+        {{"--idle", ".5"}, true, 30000},
+        {{"--idle", "1440"}, true, 86400000},
+        {{"--idle", "0.0001"}, false},  // below a millisecond's worth: zero
+        {{"--idle", "0"}, false},
+        {{"--idle", "1441"}, false},
+        {{"--idle", "99999999999999999999"}, false},
+        {{"--idle", "5m"}, false},
+        {{"--idle", "."}, false},
+        {{"--idle", "1.2.3"}, false},
+        {{"--idle", ""}, false},
+    };
+    for (const Case& c : cases) {
+        LinuxOptions o;
+        char error[128];
+        ASSERT_EQ(parseLinuxOptions(static_cast<int>(c.args.size()), c.args.data(), o, error,
+                                    sizeof error),
+                  c.ok)
+            << c.args.back();
+        if (c.ok) {
+            EXPECT_TRUE(o.idle);
+            EXPECT_EQ(o.idleMs, c.ms) << c.args.back();
+        }
+    }
+}
+
 TEST(LinuxOptions, DisplaySystemAndScreenRole) {
     LinuxOptions o;
     EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::Wayland);
