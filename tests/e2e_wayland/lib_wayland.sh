@@ -89,7 +89,8 @@ wl_gnome() {
         --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
     WL_GNOME_PIDS="$! $WL_GNOME_PIDS"
     wait_for 15 '[ "$(wl_as_user gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
-        -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive)" = "(<true>,)" ]'
+        -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive 2>/dev/null)" \
+        = "(<true>,)" ]'
 }
 
 # Ends the compositor this script started and removes its runtime directory.
