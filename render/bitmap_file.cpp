@@ -62,13 +62,14 @@ void Canvas::drawBitmapFile(const char* path, int32_t x, int32_t y, int32_t widt
                      static_cast<uint32_t>(table[i * 4 + 1]) << 8 | table[i * 4];
     }
 
-    // Rows are padded to 4 bytes; bytes missing from a short file stay index 0.
+    // Rows are padded to 4 bytes. A file shorter than its header says is broken: nothing.
     const size_t stride = (static_cast<size_t>(fileWidth) + 3) & ~size_t{3};
     const size_t size = stride * static_cast<size_t>(fileHeight);
     std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[size]());
     if (!data)
         return;
-    std::fread(data.get(), 1, size, file.get());
+    if (std::fread(data.get(), 1, size, file.get()) != size)
+        return;
     file.reset();
 
     // The image's top-left corner goes to (x, y); file rows run bottom-up.

@@ -14,7 +14,9 @@ if [ "$1" = --update ]; then
 fi
 refs=$1 out=$2 snapshot=$(realpath "$3")
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/tests/e2e/lib.sh"
 source "$here/tests/compare_images.sh"
+need_programs convert compare identify
 run=()
 case "$snapshot" in *.exe) run=("$here/cmake/wine-run.sh") ;; esac
 

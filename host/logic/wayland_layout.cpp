@@ -65,6 +65,12 @@ BufferPlan planBuffer(int32_t logicalWidth, int32_t logicalHeight, PixelSize pix
     return {lw * scale, lh * scale, scale, false, lw, lh};
 }
 
+BufferPlan blackBuffer(const BufferPlan& full, bool haveViewporter) {
+    return haveViewporter
+               ? BufferPlan{3, 3, 1, true, full.logicalWidth, full.logicalHeight, {1, 1, 2, 2}}
+               : full;
+}
+
 void BufferChain::reset(int32_t width, int32_t height) {
     *this = BufferChain();
     full_ = {0, 0, std::clamp(width, 0, kMaxSurfaceSide), std::clamp(height, 0, kMaxSurfaceSide)};

@@ -38,6 +38,7 @@ struct BufferPlan {
     int32_t bufferScale;    // for wl_surface.set_buffer_scale
     bool viewport;          // a viewport maps the buffer onto logical (wp_viewporter)
     int32_t logicalWidth, logicalHeight;
+    Rect source{0, 0, 0, 0};  // the part of the buffer the viewport shows; empty: all
     friend constexpr bool operator==(const BufferPlan&, const BufferPlan&) = default;
 };
 
@@ -50,6 +51,12 @@ struct BufferPlan {
 // is clamped to 1..kMaxSurfaceSide.
 BufferPlan planBuffer(int32_t logicalWidth, int32_t logicalHeight, PixelSize pixels,
                       int32_t outputScale, bool haveViewporter);
+
+// The buffer of a surface that shows only black, where the compositor has a viewporter:
+// 3 x 3 pixels whose middle one the viewport stretches over the whole logical size (a
+// compositor that steps through the source in fixed point overshoots its edges, and finds
+// black there too). Without a viewporter: the full buffer as planned.
+BufferPlan blackBuffer(const BufferPlan& full, bool haveViewporter);
 
 // The buffers behind one surface. The compositor may read a committed buffer until it
 // releases it, so drawing goes into another, brought up to date first: every slot keeps

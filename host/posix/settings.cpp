@@ -4,6 +4,7 @@
 // the package puts the defaults that point at its demo worker.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -116,8 +117,11 @@ void readSettings() {
     readPath(text.get(), length, "ClientPath", settings.ClientPath);
     readPath(text.get(), length, "ClientDir", settings.ClientDir);
     if (settings.ClientDir[0] != '\0') {
-        // A directory that does not exist changes nothing.
-        (void)chdir(settings.ClientDir);
+        // One that cannot be entered changes nothing; the worker may still start.
+        if (chdir(settings.ClientDir) != 0) {
+            std::fprintf(stderr, "vandrel: cannot enter ClientDir %s: %s\n", settings.ClientDir,
+                         std::strerror(errno));
+        }
     }
 }
 

@@ -550,9 +550,10 @@ void WaylandOutput::chooseDashboard() {
         return;
     }
     if (dashboard_ != nullptr) {
-        dashboard_->fill({0, 0, dashboard_->width(), dashboard_->height()}, 0);
+        dashboard_->setBlack(true);
     }
     dashboard_ = candidates[choice]->surface.get();
+    dashboard_->setBlack(false);
     resized_ = true;
 }
 

@@ -20,6 +20,24 @@ constexpr uint32_t kOpaque = 0xFF000000u;
 // A window's size until its compositor names one.
 constexpr int32_t kWindowWidth = 800, kWindowHeight = 600;
 
+// The box around the pixels a drawing changed: only those become damage, so a redraw of
+// what is already shown commits nothing and the compositor composites nothing.
+class ChangedBox {
+  public:
+    void put(uint32_t* row, int32_t x, int32_t y, uint32_t pixel) {
+        if (row[x] != pixel) {
+            row[x] = pixel;
+            box_ = isEmpty(box_) ? Rect{x, y, x + 1, y + 1}
+                                 : Rect{std::min(box_.left, x), std::min(box_.top, y),
+                                        std::max(box_.right, x + 1), std::max(box_.bottom, y + 1)};
+        }
+    }
+    Rect box() const { return box_; }
+
+  private:
+    Rect box_{0, 0, 0, 0};
+};
+
 WaylandSurface* self(void* data) {
     return static_cast<WaylandSurface*>(data);
 }
@@ -75,7 +93,7 @@ const wl_buffer_listener bufferListener = {
 }  // namespace
 
 WaylandSurface::WaylandSurface(const WaylandGlobals& globals, SurfaceKind kind, wl_output* output)
-    : globals_(globals), kind_(kind) {
+    : globals_(globals), kind_(kind), black_(kind != SurfaceKind::Window) {
     for (int i = 0; i < BufferChain::kMaxSlots; ++i) {
         refs_[i] = {this, i};
     }
@@ -140,6 +158,16 @@ void WaylandSurface::setOutputFacts(PixelSize pixels, int32_t scale) {
     }
 }
 
+void WaylandSurface::setBlack(bool black) {
+    if (black == black_) {
+        return;
+    }
+    black_ = black;
+    if (configured_) {
+        applyPlan(true);
+    }
+}
+
 void WaylandSurface::onConfigure(int32_t logicalWidth, int32_t logicalHeight) {
     if (kind_ == SurfaceKind::Window) {
         // 0 leaves the size to us: the one we have, or the first window's.
@@ -154,38 +182,49 @@ void WaylandSurface::onConfigure(int32_t logicalWidth, int32_t logicalHeight) {
     applyPlan();
 }
 
-void WaylandSurface::applyPlan() {
+void WaylandSurface::applyPlan(bool fresh) {
     // A window's pixels are not an output's: it takes its output's integer scale.
     const PixelSize pixels = kind_ == SurfaceKind::Window ? PixelSize{0, 0} : pixels_;
-    const BufferPlan plan =
-        planBuffer(logicalWidth_, logicalHeight_, pixels, scale_, globals_.viewporter != nullptr);
-    if (havePlan_ && plan == plan_) {
+    const bool viewporter = globals_.viewporter != nullptr;
+    const BufferPlan plan = planBuffer(logicalWidth_, logicalHeight_, pixels, scale_, viewporter);
+    const BufferPlan shown = black_ ? blackBuffer(plan, viewporter) : plan;
+    if (havePlan_ && plan == plan_ && shown == shown_ && !fresh) {
         return;
     }
-    const bool newSize = !havePlan_ || plan.width != plan_.width || plan.height != plan_.height;
-    if (newSize) {
+    if (!havePlan_ || plan.width != plan_.width || plan.height != plan_.height) {
+        resized_ = havePlan_;  // the first size is no change
+    }
+    if (fresh || !havePlan_ || shown.width != shown_.width || shown.height != shown_.height) {
         for (ShmBuffer& b : buffers_) {
             b.destroy();
         }
-        chain_.reset(plan.width, plan.height);
-        resized_ = havePlan_;  // the first size is no change
+        chain_.reset(shown.width, shown.height);
     }
     if (globals_.compositorVersion >= 3) {
-        wl_surface_set_buffer_scale(surface_, plan.bufferScale);
+        wl_surface_set_buffer_scale(surface_, shown.bufferScale);
     }
-    if (plan.viewport) {
+    if (shown.viewport) {
         if (viewport_ == nullptr) {
             viewport_ = wp_viewporter_get_viewport(globals_.viewporter, surface_);
         }
-        wp_viewport_set_destination(viewport_, plan.logicalWidth, plan.logicalHeight);
+        wp_viewport_set_destination(viewport_, shown.logicalWidth, shown.logicalHeight);
+        const Rect& s = shown.source;
+        const bool part = !isEmpty(s);
+        wp_viewport_set_source(viewport_, wl_fixed_from_int(part ? s.left : -1),
+                               wl_fixed_from_int(part ? s.top : -1),
+                               wl_fixed_from_int(part ? s.right - s.left : -1),
+                               wl_fixed_from_int(part ? s.bottom - s.top : -1));
     } else if (viewport_ != nullptr) {
+        wp_viewport_set_source(viewport_, wl_fixed_from_int(-1), wl_fixed_from_int(-1),
+                               wl_fixed_from_int(-1), wl_fixed_from_int(-1));
         wp_viewport_set_destination(viewport_, -1, -1);
     }
     plan_ = plan;
+    shown_ = shown;
     havePlan_ = true;
     // The new scale or size takes effect with a whole frame: black where nothing was drawn.
     if (drawTarget() != nullptr) {
-        chain_.drew({0, 0, plan.width, plan.height});
+        chain_.drew({0, 0, shown.width, shown.height});
     }
 }
 
@@ -201,7 +240,7 @@ ShmBuffer* WaylandSurface::drawTarget() {
     }
     const BufferChain::DrawTarget target = chain_.beginDraw();
     ShmBuffer& buffer = buffers_[target.slot];
-    if (buffer.buffer() == nullptr && !buffer.create(globals_.shm, plan_.width, plan_.height,
+    if (buffer.buffer() == nullptr && !buffer.create(globals_.shm, shown_.width, shown_.height,
                                                      &bufferListener, &refs_[target.slot])) {
         return nullptr;
     }
@@ -210,7 +249,7 @@ ShmBuffer* WaylandSurface::drawTarget() {
         for (int i = 0; i < target.catchUp.count(); ++i) {
             const Rect& r = target.catchUp[i];
             for (int32_t y = r.top; y < r.bottom; ++y) {
-                const size_t at = static_cast<size_t>(y) * plan_.width + r.left;
+                const size_t at = static_cast<size_t>(y) * shown_.width + r.left;
                 std::memcpy(buffer.pixels() + at, from.pixels() + at,
                             static_cast<size_t>(r.right - r.left) * 4);
             }
@@ -222,49 +261,43 @@ ShmBuffer* WaylandSurface::drawTarget() {
 void WaylandSurface::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
                                 Rect clip) {
     part = intersectRect(part, {0, 0, canvas.width(), canvas.height()});
-    if (isEmpty(part) || scale < 1 || !havePlan_) {
+    if (isEmpty(part) || scale < 1 || !havePlan_ || black_) {
         return;
     }
     const Rect placed{origin.x + part.left * scale, origin.y + part.top * scale,
                       origin.x + part.right * scale, origin.y + part.bottom * scale};
     const Rect target =
-        intersectRect(intersectRect(placed, clip), {0, 0, plan_.width, plan_.height});
+        intersectRect(intersectRect(placed, clip), {0, 0, shown_.width, shown_.height});
     ShmBuffer* buffer = isEmpty(target) ? nullptr : drawTarget();
     if (buffer == nullptr) {
         return;
     }
     const uint32_t* pixels = canvas.pixels();
-    const int32_t w = target.right - target.left;
+    ChangedBox changed;
     for (int32_t y = target.top; y < target.bottom; ++y) {
         const uint32_t* row = pixels + static_cast<size_t>((y - origin.y) / scale) * canvas.width();
-        uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * plan_.width + target.left;
-        if (scale == 1) {
-            const uint32_t* in = row + (target.left - origin.x);
-            for (int32_t x = 0; x < w; ++x) {
-                out[x] = in[x] | kOpaque;
-            }
-        } else if (y > target.top && (y - origin.y) % scale != 0) {
-            std::memcpy(out, out - plan_.width, static_cast<size_t>(w) * 4);  // same canvas row
-        } else {
-            for (int32_t x = 0; x < w; ++x) {
-                out[x] = row[(target.left + x - origin.x) / scale] | kOpaque;
-            }
+        uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * shown_.width;
+        for (int32_t x = target.left; x < target.right; ++x) {
+            changed.put(out, x, y, row[(x - origin.x) / scale] | kOpaque);
         }
     }
-    chain_.drew(target);
+    chain_.drew(changed.box());
 }
 
 void WaylandSurface::fill(Rect area, uint32_t pixel) {
-    area = intersectRect(area, {0, 0, width(), height()});
-    ShmBuffer* buffer = isEmpty(area) ? nullptr : drawTarget();
+    area = intersectRect(area, {0, 0, shown_.width, shown_.height});
+    ShmBuffer* buffer = isEmpty(area) || black_ ? nullptr : drawTarget();
     if (buffer == nullptr) {
         return;
     }
+    ChangedBox changed;
     for (int32_t y = area.top; y < area.bottom; ++y) {
-        uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * plan_.width;
-        std::fill(out + area.left, out + area.right, pixel | kOpaque);
+        uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * shown_.width;
+        for (int32_t x = area.left; x < area.right; ++x) {
+            changed.put(out, x, y, pixel | kOpaque);
+        }
     }
-    chain_.drew(area);
+    chain_.drew(changed.box());
 }
 
 void WaylandSurface::onFrameDone() {

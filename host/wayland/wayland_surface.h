@@ -41,8 +41,8 @@ enum class SurfaceKind : uint8_t {
 
 // One surface the saver shows, with its buffers: sized at its output's own pixels (see
 // planBuffer), drawn in buffer pixels, and committed only after the compositor has shown
-// the previous frame, so a surface nobody sees costs nothing. Until its first configure
-// it has no size and drawing into it does nothing.
+// the previous frame and only where pixels changed, so a still picture costs nothing.
+// Until its first configure it has no size and drawing into it does nothing.
 class WaylandSurface {
   public:
     WaylandSurface(const WaylandGlobals& globals, SurfaceKind kind, wl_output* output);
@@ -54,6 +54,10 @@ class WaylandSurface {
     wl_surface* surface() const { return surface_; }
     // The output's pixel size as shown (0 x 0 when unknown) and its integer scale.
     void setOutputFacts(PixelSize pixels, int32_t scale);
+    // A black surface shows no dashboard: it keeps its size, takes no drawing and holds the
+    // least buffer that covers its output (see blackBuffer), drawn once per size. Surfaces
+    // on outputs start black, a window does not; turning black drops whatever was drawn.
+    void setBlack(bool black);
 
     bool configured() const { return havePlan_; }
     // The buffer's size, 0 before the first configure.
@@ -93,7 +97,8 @@ class WaylandSurface {
     };
 
   private:
-    void applyPlan();
+    // fresh: new black buffers even where the size stays.
+    void applyPlan(bool fresh = false);
     // The slot to draw into, brought up to date; null when its memory cannot be had.
     ShmBuffer* drawTarget();
 
@@ -113,7 +118,9 @@ class WaylandSurface {
     PixelSize pixels_{0, 0};
     int32_t scale_ = 1;
     bool havePlan_ = false;
-    BufferPlan plan_{};
+    BufferPlan plan_{};   // the drawing area's
+    BufferPlan shown_{};  // the buffers', the same unless black
+    bool black_;
     bool resized_ = false;
     bool closed_ = false;
 

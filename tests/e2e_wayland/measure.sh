@@ -5,7 +5,8 @@
 #   1. Wayland, one output: vandrel and sway (headless, pixman);
 #   2. X11: vandrel --window on an Xvfb 800x600x24, and the Xvfb;
 #   3. Wayland, two outputs of 800x600: vandrel and sway, against 1;
-# and 4. memory with two 3840x2160 outputs: vandrel's VmRSS and its shared-memory buffers.
+# and 4. memory with two and with three 3840x2160 outputs: vandrel's VmRSS and its
+# shared-memory buffers.
 # CPU time is the sum of /proc/PID/task/*/schedstat (nanoseconds on a CPU, every thread).
 # Needs root (a user of its own for sway); run it under flock /tmp/vandrel-e2e.lock.
 # Usage: tests/e2e_wayland/measure.sh [SECONDS] [BUILD_DIR]
@@ -108,19 +109,27 @@ awk -v a="$wl1_saver" -v b="$wl1_server" -v c="$wl2_saver" -v d="$wl2_server" \
             printf "Wayland against X11: %.2fx (saver and server)\n", (a + b) / (x + y);
     }'
 
-echo "Memory with two 3840x2160 outputs:"
-wl_sway 3840x2160 || { echo "error: sway did not start" >&2; exit 1; }
-swaymsg -q create_output
-swaymsg -q output HEADLESS-2 resolution 3840x2160 position 3840 0
-sleep 1
-run_saver
-sleep 2
-rss=$(awk '/^VmRSS/ { print $2 }' /proc/"$saver"/status)
-shm=0
-while read -r range _; do
-    shm=$((shm + 0x${range#*-} - 0x${range%-*}))
-done < <(grep 'memfd:vandrel' /proc/"$saver"/maps)
-buffers=$(grep -c 'memfd:vandrel' /proc/"$saver"/maps)
-echo "   vandrel VmRSS $((rss / 1024)) MiB; shared-memory buffers: $buffers mapped," \
-    "$((shm / 1048576)) MiB ($((3840 * 2160 * 4 / 1048576)) MiB per output-sized buffer)"
-stop_saver
+# vandrel's VmRSS and shared-memory buffers with $1 outputs of 3840x2160 side by side.
+memory() {
+    wl_sway 3840x2160 || { echo "error: sway did not start" >&2; exit 1; }
+    local i rss shm=0 buffers range
+    for i in $(seq 2 "$1"); do
+        swaymsg -q create_output
+        swaymsg -q output "HEADLESS-$i" resolution 3840x2160 position $((3840 * (i - 1))) 0
+    done
+    sleep 1
+    run_saver
+    sleep 2
+    rss=$(awk '/^VmRSS/ { print $2 }' /proc/"$saver"/status)
+    while read -r range _; do
+        shm=$((shm + 0x${range#*-} - 0x${range%-*}))
+    done < <(grep 'memfd:vandrel' /proc/"$saver"/maps)
+    buffers=$(grep -c 'memfd:vandrel' /proc/"$saver"/maps)
+    echo "   $1 outputs: vandrel VmRSS $((rss / 1024)) MiB; shared-memory buffers: $buffers" \
+        "mapped, $((shm / 1048576)) MiB ($((3840 * 2160 * 4 / 1048576)) MiB per output-sized buffer)"
+    stop_saver
+    wl_cleanup
+}
+echo "Memory with 3840x2160 outputs:"
+memory 2
+memory 3

@@ -12,7 +12,9 @@
 #      the output's own pixels, the other output black; a key ends it (exit code 0);
 #   3. with the second output moved left of the first, plain `vandrel` shows the dashboard
 #      there, the top-left output; a click ends it;
-#   4. sway killed: vandrel ends with exit code 1 and saverAttached 0.
+#   4. sway killed: vandrel ends with exit code 1 and saverAttached 0;
+#   5. two 3840x2160 outputs, at scale 1 and then 2: the dashboard at 3x on the first, the
+#      second black, and vandrel's resident memory printed (a figure, not a check).
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
 # Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel-snapshot OUT_DIR
 set -u
@@ -121,6 +123,21 @@ echo "# 4. sway killed"
 run
 kill_started TERM "$WL_COMPOSITOR_PID"
 ended 1 "sway killed"
+
+echo "# 5. two 4K outputs"
+wl_cleanup
+wl_sway 3840x2160 || { echo "error: sway did not start"; exit 1; }
+swaymsg -q create_output
+swaymsg -q output HEADLESS-2 resolution 3840x2160 position 3840 0
+run
+for scale in 1 2; do
+    swaymsg -q output HEADLESS-1 scale $scale
+    swaymsg -q output HEADLESS-2 scale $scale position $((3840 / scale)) 0
+    shows HEADLESS-1 3840 2160 792 412 3 uhd_scale$scale
+    black HEADLESS-2 3840x2160 uhd_black_scale$scale
+    echo "   two 4K outputs at scale $scale: vandrel VmRSS" \
+        "$(awk '/^VmRSS/ { print int($2 / 1024) }' /proc/"$saver"/status) MiB"
+done
 
 echo "sway end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]

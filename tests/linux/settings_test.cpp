@@ -54,6 +54,14 @@ TEST(LinuxSettings, UserFileThenSystemWideDefaults) {
     EXPECT_EQ(fs::current_path(), root);  // ClientDir becomes the current directory
     EXPECT_EQ(idleTimeoutMs(LinuxOptions{}), 5u * 60 * 1000);
 
+    // One that cannot be entered: a line on stderr, and the current directory stays.
+    write(root / "user/vandrel/vandrel.ini", "[boot]\nClientDir=" + (root / "gone").string());
+    testing::internal::CaptureStderr();
+    readSettings();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("ClientDir " + (root / "gone").string()),
+              std::string::npos);
+    EXPECT_EQ(fs::current_path(), root);
+
     // A file beyond the 64 KiB read, whose last read line is cut inside a path: that line
     // is dropped, not cut into a path to another program.
     const std::string filler = "; " + std::string(64 * 1024 - 2 - 12 - 20, 'x') + "\n";

@@ -75,6 +75,10 @@ TEST(WaylandLayout, BuffersMatchTheOutputsPixels) {
         EXPECT_EQ(planBuffer(c.lw, c.lh, c.pixels, c.scale, c.viewporter), c.expected)
             << c.lw << "x" << c.lh << " on " << c.pixels.width << "x" << c.pixels.height
             << " scale " << c.scale << (c.viewporter ? " viewporter" : "");
+        // Black: the middle of 3 x 3 over the same logical size, or without a viewporter all.
+        const BufferPlan one{
+            3, 3, 1, true, c.expected.logicalWidth, c.expected.logicalHeight, {1, 1, 2, 2}};
+        EXPECT_EQ(blackBuffer(c.expected, c.viewporter), c.viewporter ? one : c.expected);
     }
 }
 
