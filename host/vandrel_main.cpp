@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "host/logic/linux_options.h"
+#include "host/posix/gnome_idle.h"
 #include "host/posix/idle_watcher.h"
 #include "host/posix/saver_core.h"
 #include "host/wayland/wayland_host.h"
@@ -35,7 +36,7 @@ int showSaver(const LinuxOptions& options) {
 // line naming what each lacks, when there is none.
 std::unique_ptr<IdleSource> openIdleSource() {
     using Open = std::unique_ptr<IdleSource> (*)(char*, size_t);
-    static const Open sources[] = {openWaylandIdle, openX11Idle};
+    static const Open sources[] = {openWaylandIdle, openGnomeIdle, openX11Idle};
     char why[sizeof sources / sizeof sources[0]][256] = {};
     for (size_t i = 0; i < sizeof sources / sizeof sources[0]; ++i) {
         if (std::unique_ptr<IdleSource> source = sources[i](why[i], sizeof why[i])) {

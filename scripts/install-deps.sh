@@ -7,10 +7,12 @@ packages=(cmake g++ make pkg-config g++-mingw-w64-x86-64-posix wine64 xvfb x11-a
           libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind nsis zip unzip
           x11-utils procps xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
           libx11-dev libxext-dev libxrandr-dev libxss-dev xscreensaver dpkg-dev util-linux passwd lintian
-          libxml2-utils man-db libwayland-dev wayland-protocols "$@")
+          libxml2-utils man-db libwayland-dev wayland-protocols libsystemd-dev "$@")
 # The Wayland end-to-end tests: headless compositors, their screenshots, a typed key;
 # KWin's screenshots over its own session bus, its desktop colour from swaybg.
-packages+=(sway grim wtype weston kwin-wayland libsystemd-dev dbus swaybg)
+packages+=(sway grim wtype weston kwin-wayland dbus swaybg)
+# GNOME's: its shell on a bus of its own, its screenshot tool and an idle inhibitor.
+packages+=(gnome-shell gnome-screenshot gnome-session-bin dbus-daemon)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,7 @@
 # Sourced by the Wayland end-to-end tests and scripts/demo_wayland.sh, after
 # tests/e2e/lib.sh (checks) and tests/e2e_linux/lib_linux.sh (the user, the record):
-# a headless sway or weston of the test's own, run as the unprivileged user (sway refuses
-# root), its screenshots and the pictures they are compared with.
+# a headless sway, weston, KWin or GNOME Shell of the test's own, run as the unprivileged user
+# (sway refuses root), its screenshots and the pictures they are compared with.
 WL_COMPOSITOR_PID=""
 WL_RUNTIME=""
 WL_HELPER_PIDS=""
@@ -18,8 +18,10 @@ wl_runtime() {
 # Like exec_as_user, with the compositor's runtime directory and socket.
 wl_exec_as_user() {
     exec_as_user env XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
-        ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY="$WAYLAND_DISPLAY"} "$@"
+        ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY="$WAYLAND_DISPLAY"} \
+        ${DBUS_SESSION_BUS_ADDRESS:+DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"} "$@"
 }
+wl_as_user() { (wl_exec_as_user "$@"); }
 
 # Starts a headless sway whose first output, HEADLESS-1, is WxH ($1) at 0,0 with the
 # desktop colour #3366cc, and exports WAYLAND_DISPLAY and SWAYSOCK; its pid lands in
@@ -92,6 +94,36 @@ wl_kwin() {
     WL_HELPER_PIDS+=" $!"
 }
 
+# Starts a headless GNOME Shell (mutter and its shell), a virtual monitor per WxH given
+# side by side, on a session bus of its own with gnome-session (for inhibitors) and a
+# bare system bus (the shell needs one); exports WAYLAND_DISPLAY and
+# DBUS_SESSION_BUS_ADDRESS. Returns 1 unless the shell opens its overview within 15 s.
+wl_gnome() {
+    wl_runtime
+    unset SWAYSOCK
+    export WAYLAND_DISPLAY=vandrel-gnome DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_RUNTIME/bus"
+    local bus system=(env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WL_RUNTIME/system_bus")
+    mkdir -p "$WL_RUNTIME/gnome-session/sessions" && chmod -R a+rX "$WL_RUNTIME"
+    printf '[GNOME Session]\nName=V\n' >"$WL_RUNTIME/gnome-session/sessions/v.session"
+    for bus in bus system_bus; do
+        (wl_exec_as_user dbus-daemon --session --nofork --address="unix:path=$WL_RUNTIME/$bus") \
+            >>"$WL_RUNTIME/bus.log" 2>&1 &
+        WL_HELPER_PIDS+=" $!"
+    done
+    wait_for 5 '[ -S "$WL_RUNTIME/bus" ] && [ -S "$WL_RUNTIME/system_bus" ]' || return 1
+    (wl_exec_as_user "${system[@]}" gnome-shell --headless --wayland --no-x11 \
+        --wayland-display="$WAYLAND_DISPLAY" $(printf -- '--virtual-monitor %s ' "$@")) \
+        >"$WL_RUNTIME/shell.log" 2>&1 &
+    WL_COMPOSITOR_PID=$!
+    (wl_exec_as_user "${system[@]}" XDG_CONFIG_DIRS="$WL_RUNTIME" \
+        XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=v \
+        --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
+    WL_HELPER_PIDS="$! $WL_HELPER_PIDS"
+    wait_for 15 '[ "$(wl_as_user gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
+        -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive 2>/dev/null)" \
+        = "(<true>,)" ]'
+}
+
 # Ends the compositor this script started and removes its runtime directory.
 wl_cleanup() {
     if [ -n "$WL_COMPOSITOR_PID" ]; then
@@ -99,19 +131,24 @@ wl_cleanup() {
         wait "$WL_COMPOSITOR_PID" 2>/dev/null
         WL_COMPOSITOR_PID=""
     fi
-    [ -n "$WL_HELPER_PIDS" ] && kill $WL_HELPER_PIDS 2>/dev/null
+    local p
+    for p in $WL_HELPER_PIDS; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
     WL_HELPER_PIDS=""
     [ -n "$WL_RUNTIME" ] && rm -rf "$WL_RUNTIME"
     WL_RUNTIME=""
-    unset SWAYSOCK WAYLAND_DISPLAY KWIN_SHOT
+    unset SWAYSOCK WAYLAND_DISPLAY KWIN_SHOT DBUS_SESSION_BUS_ADDRESS
 }
 
 # A screenshot of output $1 in its own pixels: grim on sway; ScreenShot2 on KWin, as the
-# user; on weston, whose screenshooter (allowed by --debug) shoots its one output into a
+# user; on GNOME, gnome-screenshot's shot cropped to $1, a monitor's WxH+X+Y; on weston, whose screenshooter (allowed by --debug) shoots its one output into a
 # time-stamped file in the current directory, that file.
 wl_grab() {
     if [ -n "${SWAYSOCK:-}" ]; then
         grim -o "$1" "$2" 2>/dev/null
+        return
+    elif [ "${WAYLAND_DISPLAY:-}" = vandrel-gnome ]; then
+        wl_as_user gnome-screenshot -f "$WL_RUNTIME/shot.png" >/dev/null 2>&1 &&
+            convert "$WL_RUNTIME/shot.png" -crop "$1" +repage "$2"
         return
     fi
     if [ -n "${KWIN_SHOT:-}" ]; then

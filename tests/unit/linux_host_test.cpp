@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controller/ini_text.h"
+#include "host/logic/idle_watch_plan.h"
 #include "host/logic/linux_options.h"
 #include "host/logic/pixel_row.h"
 #include "host/logic/screen_role.h"
@@ -224,6 +225,15 @@ TEST(LinuxOptions, PixelRowsInEveryServerFormat) {
             << c.first << " at " << c.scale;
         EXPECT_EQ(out.back(), 0xEE);  // nothing past the row
     }
+}
+
+// GNOME's idle watches count from the last input; the saver's wait counts from now.
+TEST(LinuxOptions, IdleWatchFromNow) {
+    EXPECT_EQ(planIdleWatch(0, 2000), (IdleWatchPlan{2000, false}));
+    EXPECT_EQ(planIdleWatch(999, 2000), (IdleWatchPlan{2000, false}));
+    EXPECT_EQ(planIdleWatch(1000, 2000), (IdleWatchPlan{3000, true}));
+    EXPECT_EQ(planIdleWatch(300000, 60000), (IdleWatchPlan{360000, true}));
+    EXPECT_EQ(planIdleWatch(UINT64_MAX - 5, 9), (IdleWatchPlan{UINT64_MAX, true}));
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# vandrel --idle 0.033 (1980 ms) on a headless GNOME Shell of its own, told by mutter's
+# IdleMonitor, run as the unprivileged user with a fixed record: 1. in a session idle for
+# 3 s, nothing at 1 s; then the first of two 800x600 monitors (a fullscreen toplevel over
+# the top bar and the overview, open since the start) is the record's rendering at
+# (24, 77) on black, 0 pixels differing, the other black; 2. an idle inhibitor keeps it
+# away until it goes; 3. the shell killed under the saver, and while it waits; 4. no
+# session bus, and a bus without an IdleMonitor, named. Exit codes (SIGTERM 0, the rest
+# 1) and saverAttached 0 after each. Exits 77, skipped, without root or GNOME Shell.
+# Usage: mutter_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../e2e/lib.sh"
+source "$here/../e2e_linux/lib_linux.sh"
+source "$here/lib_wayland.sh"
+need_root "to make a user and run GNOME Shell as it"
+need_programs gnome-shell gnome-session gnome-session-inhibit gnome-screenshot dbus-daemon
+out="$4"
+rm -rf "$out" && mkdir -p "$out"
+stage=$(e2e_stage "$1" "$2")
+e2e_on_exit 'end_started "${inhibitor:-}" 2; cp "$WL_RUNTIME"/*.log "$out/"; wl_end_test'
+wl_serve_record "$3"
+wl_gnome 800x600 800x600 || { echo "skipped: GNOME Shell did not start"; exit 77; }
+wl_expected 800 600 "$out/reference.png" 24 77 1 "$out/expected.png"
+
+# Starts vandrel --idle as the user; sets saver and t0 (ns).
+idle() {
+    (wl_exec_as_user "$stage/vandrel" --idle 0.033) >>"$out/vandrel.log" 2>&1 &
+    saver=$! t0=$(date +%s%N)
+}
+# Checks that vandrel ended within 3 s with exit code $1 and left the record.
+ended() {
+    wait_exit 3 "$saver"
+    local want=$1
+    check "$2: exit code $1 (got $E2E_CODE), then saverAttached 0" \
+        '[ "$E2E_CODE" = "$want" ] && wait_for 2 "[ \"\$(rec_int 127140)\" = 0 ]"'
+    end_started "$saver" 1
+}
+attached() { [ "$(rec_int 127140)" = 1 ]; }
+
+echo "# 1. after the timeout, on the first of two monitors"
+sleep 3 # a session idle for a while: the wait still counts from the start
+idle
+sleep 1
+check "nothing shows 1 s after start" '! attached'
+check "the first monitor is the dashboard at 24,77 on black" poll_within 15 \
+    'wl_grab 800x600+0+0 "$out/first.png" &&
+        [ "$(wl_diff "$out/first.png" "$out/expected.png")" = 0 ]'
+echo "first dashboard picture $((($(date +%s%N) - t0) / 1000000 - 1980)) ms after the timeout"
+wl_grab 800x600+800+0 "$out/second.png"
+check "the second monitor is black" '[ "$(lit_pixels "$out/second.png")" = 0 ]'
+kill_started TERM "$saver"
+ended 0 "SIGTERM"
+
+echo "# 2. an idle inhibitor"
+(wl_exec_as_user gnome-session-inhibit --inhibit idle --inhibit-only) >/dev/null 2>&1 &
+inhibitor=$!
+idle
+sleep 5
+check "held off by the inhibitor for 5 s" '! attached && is_running "$saver"'
+end_started "$inhibitor" 2
+check "shown within 5 s once the inhibitor goes" wait_for 5 attached
+
+echo "# 3. the shell killed under the saver, and (a new one) while --idle waits"
+kill_started KILL "$WL_COMPOSITOR_PID"
+ended 1 "under the saver"
+wl_cleanup
+wl_gnome 800x600 || { echo "error: GNOME Shell did not start again"; exit 1; }
+idle
+sleep 1
+kill_started KILL "$WL_COMPOSITOR_PID"
+ended 1 "while waiting"
+
+echo "# 4. what is missing: vandrel --idle on bus \$1 ends with 1, naming the lack \$2"
+lacks() {
+    message=$(wl_as_user env -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS="$1" \
+        "$stage/vandrel" --idle 2>&1)
+    local code=$? want="$2"
+    check "exit code 1 (got $code): $message" '[ "$code" = 1 ] && grep -qF "$want" <<<"$message"'
+}
+lacks "unix:path=$WL_RUNTIME/none" "no session bus (DBUS_SESSION_BUS_ADDRESS) to ask GNOME's"
+lacks "$DBUS_SESSION_BUS_ADDRESS" "the session bus has no org.gnome.Mutter.IdleMonitor"
+
+echo "mutter end to end: $E2E_FAILURES failure(s); screenshots in $out"
+[ "$E2E_FAILURES" = 0 ]
