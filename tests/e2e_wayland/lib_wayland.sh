@@ -65,16 +65,11 @@ wl_weston() {
 
 # Starts a virtual KWin of $2 outputs of WxH ($1) on a session bus of its own (its
 # screenshots come over it, unchecked), as the user, on the socket vandrel-kwin, with the
-# desktop colour (swaybg's layer-shell background: KWin alone leaves outputs black); the
-# program $3 may send fake input (KWin reads that from a desktop entry naming it, in data
-# and cache folders of its own). The compositor is a copy of kwin_wayland without the file
-# capability the user may not have. Returns 1 when it does not answer within 15 s.
+# desktop colour (swaybg's layer-shell background: KWin alone leaves outputs black). The
+# compositor is a copy of kwin_wayland without the file capability the user may not have.
+# Returns 1 when it does not answer within 15 s.
 wl_kwin() {
     wl_runtime
-    mkdir -p "$WL_RUNTIME/data/applications"
-    printf '[Desktop Entry]\nType=Application\nName=input\nExec=%s\n%s\n' "$3" \
-        X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input >"$WL_RUNTIME/data/applications/in.desktop"
-    chown -R "$E2E_USER:" "$WL_RUNTIME/data"
     unset SWAYSOCK
     export WAYLAND_DISPLAY=vandrel-kwin KWIN_SHOT="$stage/vandrel_kwin_shot"
     cp /usr/bin/kwin_wayland "$WL_RUNTIME/"
@@ -84,8 +79,7 @@ wl_kwin() {
     export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
     WL_HELPER_PIDS=${bus##*$'\n'}
     (wl_exec_as_user env DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
-        KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 XDG_DATA_HOME="$WL_RUNTIME/data" \
-        XDG_CACHE_HOME="$WL_RUNTIME/cache" "$WL_RUNTIME/kwin_wayland" --virtual \
+        KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$WL_RUNTIME/kwin_wayland" --virtual \
         --socket "$WAYLAND_DISPLAY" --width "${1%x*}" --height "${1#*x}" --output-count "$2" \
         --no-lockscreen) >"$WL_RUNTIME/kwin.log" 2>&1 &
     WL_COMPOSITOR_PID=$!
