@@ -14,7 +14,9 @@
 #      there, the top-left output; a click ends it;
 #   4. sway killed: vandrel ends with exit code 1 and saverAttached 0;
 #   5. two 3840x2160 outputs, at scale 1 and then 2: the dashboard at 3x on the first, the
-#      second black, and vandrel's resident memory printed (a figure, not a check).
+#      second black, and vandrel's resident memory printed (a figure, not a check); then
+#      blanked at once with a worker asking for attention: nothing lit on the first but
+#      the banner, whole in its strip from y = 30 to 119, and no desktop pixel.
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
 # Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel-snapshot OUT_DIR
 set -u
@@ -138,6 +140,24 @@ for scale in 1 2; do
     echo "   two 4K outputs at scale $scale: vandrel VmRSS" \
         "$(awk '/^VmRSS/ { print int($2 / 1024) }' /proc/"$saver"/status) MiB"
 done
+kill_started TERM "$saver"
+wait "$saver"
+end_started "$holder"
+write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 1 0 "$stage/no-worker" "$stage/client"
+"$snapshot" --demo --message --write-record "$stage/message.bin" "$out/message.png" >/dev/null
+chmod a+r "$stage/message.bin"
+clear_record
+(exec_as_user "$stage/vandrel_record_holder" "$stage/message.bin") &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
+run
+sleep 2
+grim -o HEADLESS-1 "$out/uhd_banner.png"
+read -r w h x y <<<"$(lit_box "$out/uhd_banner.png")"
+desktop=$(desktop_pixels "$out/uhd_banner.png")
+# The text's first row is 4 canvas rows down, its capitals at least 16 high.
+check "blanked: only the banner is lit, in y 30 to 119 (${w}x${h} at $x,$y; $desktop of the desktop)" \
+    '[ "${y:-0}" = 42 ] && [ "$h" -ge 48 ] && [ $((y + h)) -le 120 ] && [ "$desktop" = 0 ]'
 
 echo "sway end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]
