@@ -13,7 +13,7 @@
 #   3. with the second output moved left of the first, plain `vandrel` shows the dashboard
 #      there, the top-left output; a click ends it;
 #   4. sway killed: vandrel ends with exit code 1 and saverAttached 0;
-#   5. two 3840x2160 outputs, at scale 1 and then 2: the dashboard at 3x on the first, the
+#   5. two 3840x2160 outputs, at scale 1, 2 and 1.5: the dashboard at 3x on the first, the
 #      second black, and vandrel's resident memory printed (a figure, not a check); then,
 #      blanked after a minute with a worker asking for attention, nothing lit on the first
 #      but the banner, whole in its strip from y = 30 to 119, and no desktop pixel.
@@ -141,9 +141,10 @@ wl_sway 3840x2160 || { echo "error: sway did not start"; exit 1; }
 swaymsg -q create_output
 swaymsg -q output HEADLESS-2 resolution 3840x2160 position 3840 0
 run
-for scale in 1 2; do
+for scale_at in 1:3840 2:1920 1.5:2560; do  # the scale and the second output's x
+    scale=${scale_at%:*}
     swaymsg -q output HEADLESS-1 scale $scale
-    swaymsg -q output HEADLESS-2 scale $scale position $((3840 / scale)) 0
+    swaymsg -q output HEADLESS-2 scale $scale position ${scale_at#*:} 0
     shows HEADLESS-1 3840 2160 792 412 3 uhd_scale$scale
     black HEADLESS-2 3840x2160 uhd_black_scale$scale
     echo "   two 4K outputs at scale $scale: vandrel VmRSS" \
