@@ -136,6 +136,10 @@ Rect clientToCanvas(Rect area, const Placement& p) {
     return isEmpty(r) ? Rect{0, 0, 0, 0} : r;
 }
 
+int32_t bannerTop(const Placement& p) {
+    return p.primary.top + 10 * p.scale;
+}
+
 int32_t bannerX(int32_t clientWidth, int32_t bannerWidth, int32_t elapsedMs) {
     int64_t travel = (static_cast<int64_t>(bannerWidth) + clientWidth) * elapsedMs /
                      static_cast<int64_t>(kBannerPassMs);

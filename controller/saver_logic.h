@@ -79,6 +79,9 @@ Rect canvasToClient(Rect canvasPart, const Placement& placement);
 // The part of the canvas that covers a window area (whole canvas pixels, clipped).
 Rect clientToCanvas(Rect clientArea, const Placement& placement);
 
+// The banner's top edge in the window: 10 canvas pixels below the primary's top.
+int32_t bannerTop(const Placement& placement);
+
 inline constexpr uint32_t kBannerPassMs = 24000;
 // The banner's left edge elapsedMs into a pass: from clientWidth down to -bannerWidth.
 int32_t bannerX(int32_t clientWidth, int32_t bannerWidth, int32_t elapsedMs);

@@ -56,9 +56,9 @@ Dashboard::Dashboard(SharedStatus status, bool wantBanner, const char* headerPat
     if (wantBanner) {
         c.selectFont(*largeFont_);
         int32_t w = c.textExtent(kBannerText).width;
-        bannerCanvas_ = std::make_unique<Canvas>(w, 30);
+        bannerCanvas_ = std::make_unique<Canvas>(w, kBannerHeight);
         Canvas& b = *bannerCanvas_;
-        b.fillRect({0, 0, w, 30}, colorBlack);
+        b.fillRect({0, 0, w, kBannerHeight}, colorBlack);
         b.selectFont(*largeFont_);
         b.setTextColor(colorWhite);
         b.setBackgroundColor(colorBlack);

@@ -38,6 +38,8 @@ class Dashboard {
   public:
     static constexpr int32_t kWidth = 752;
     static constexpr int32_t kHeight = 445;
+    // The attention banner's canvas height; its width is the text's.
+    static constexpr int32_t kBannerHeight = 30;
 
     // headerPath is the bitmap drawn at the top left ("header.bmp" in the current directory).
     Dashboard(SharedStatus status, bool wantBanner, const char* headerPath = "header.bmp",

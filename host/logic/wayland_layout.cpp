@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace vandrel {
 namespace {
@@ -11,6 +12,24 @@ constexpr int32_t kMaxOutputScale = 16;
 
 int32_t clampSide(int64_t side) {
     return static_cast<int32_t>(std::clamp<int64_t>(side, 1, kMaxSurfaceSide));
+}
+
+// One axis of a part: the pixel step whose edges fall on whole logical coordinates, and
+// the logical step that matches it.
+struct Steps {
+    int32_t pixels, logical;
+};
+
+Steps stepsOf(const BufferPlan& full, int32_t pixels, int32_t logical) {
+    if (!full.viewport) {
+        return {std::max(full.bufferScale, 1), 1};
+    }
+    const int32_t g = std::gcd(std::max(pixels, 1), std::max(logical, 1));
+    return {std::max(pixels, 1) / g, std::max(logical, 1) / g};
+}
+
+int64_t areaOf(const Rect& r) {
+    return isEmpty(r) ? 0 : int64_t{r.right - r.left} * (r.bottom - r.top);
 }
 
 }  // namespace
@@ -69,6 +88,44 @@ BufferPlan blackBuffer(const BufferPlan& full, bool haveViewporter) {
     return haveViewporter
                ? BufferPlan{3, 3, 1, true, full.logicalWidth, full.logicalHeight, {1, 1, 2, 2}}
                : full;
+}
+
+PartPlan planPart(const BufferPlan& full, Rect wanted) {
+    const Rect area = intersectRect(wanted, {0, 0, full.width, full.height});
+    if (isEmpty(area)) {
+        return {};
+    }
+    const Steps sx = stepsOf(full, full.width, full.logicalWidth);
+    const Steps sy = stepsOf(full, full.height, full.logicalHeight);
+    // The drawing area's sides are whole multiples of the steps: growing stays inside it.
+    const Rect grown{area.left / sx.pixels * sx.pixels, area.top / sy.pixels * sy.pixels,
+                     (area.right + sx.pixels - 1) / sx.pixels * sx.pixels,
+                     (area.bottom + sy.pixels - 1) / sy.pixels * sy.pixels};
+    const Rect r = intersectRect(grown, {0, 0, full.width, full.height});
+    const int32_t w = r.right - r.left, h = r.bottom - r.top;
+    const int32_t lw = w / sx.pixels * sx.logical, lh = h / sy.pixels * sy.logical;
+    return {r,
+            r.left / sx.pixels * sx.logical,
+            r.top / sy.pixels * sy.logical,
+            {w, h, full.viewport ? 1 : full.bufferScale, full.viewport, lw, lh}};
+}
+
+DashboardParts planDashboardParts(const BufferPlan& full, Rect canvas, Rect banner) {
+    const Rect all{0, 0, full.width, full.height};
+    DashboardParts parts;
+    if (isEmpty(canvas) || intersectRect(canvas, all) != canvas) {
+        return parts;
+    }
+    parts.parts[parts.count++] = planPart(full, canvas);
+    const PartPlan strip = planPart(full, banner);
+    if (!isEmpty(strip.area)) {
+        parts.parts[parts.count++] = strip;
+    }
+    int64_t held = 0;
+    for (int i = 0; i < parts.count; ++i) {
+        held += areaOf(parts.parts[i].area);
+    }
+    return held < areaOf(all) ? parts : DashboardParts{};
 }
 
 void BufferChain::reset(int32_t width, int32_t height) {

@@ -58,6 +58,30 @@ BufferPlan planBuffer(int32_t logicalWidth, int32_t logicalHeight, PixelSize pix
 // black there too). Without a viewporter: the full buffer as planned.
 BufferPlan blackBuffer(const BufferPlan& full, bool haveViewporter);
 
+// A part of a surface's drawing area shown by a subsurface of its own, over the surface.
+struct PartPlan {
+    Rect area;          // the drawing-area pixels its buffer holds
+    int32_t x, y;       // its place on the surface, in logical coordinates
+    BufferPlan buffer;  // its buffer and how that maps onto its logical size
+    friend constexpr bool operator==(const PartPlan&, const PartPlan&) = default;
+};
+
+// The part that shows wanted (drawing-area pixels of a surface planned as full): wanted
+// clipped to the drawing area and grown to the nearest pixel edges that fall on whole
+// logical coordinates, since a subsurface is placed in those; so every pixel lands where
+// the full buffer would have put it. An empty area when wanted misses the drawing area.
+PartPlan planPart(const BufferPlan& full, Rect wanted);
+
+// The parts that hold a dashboard output's pixels over a black background: the canvas
+// where it lies and the banner's strip. None (the surface holds every pixel itself) when
+// the canvas does not lie wholly inside the drawing area (a small output: a clipped
+// dashboard or the label) or when the parts would hold as many pixels as the surface.
+struct DashboardParts {
+    int count = 0;
+    PartPlan parts[2]{};
+};
+DashboardParts planDashboardParts(const BufferPlan& full, Rect canvas, Rect banner);
+
 // The buffers behind one surface. The compositor may read a committed buffer until it
 // releases it, so drawing goes into another, brought up to date first: every slot keeps
 // the areas in which it lags behind the newest picture. The caller owns the pixel memory

@@ -188,8 +188,7 @@ void SaverCore::onTick() {
         case TickAction::DrawBanner:
             if (banner != nullptr) {
                 output_.copyCanvas(*banner, {0, 0, banner->width(), banner->height()},
-                                   {placement_.primary.left + plan.bannerX,
-                                    placement_.primary.top + 10 * placement_.scale},
+                                   {placement_.primary.left + plan.bannerX, bannerTop(placement_)},
                                    placement_.scale, placement_.primary);
             }
             break;

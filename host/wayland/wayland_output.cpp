@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "controller/settings.h"
 #include "host/logic/saver_input.h"
+#include "render/dashboard.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -24,6 +26,10 @@ constexpr int kStartRoundtrips = 50;
 
 constexpr Color kLabelColor{0, 255, 255};
 constexpr int32_t kMaxLayout = 1 << 24;
+
+Rect shifted(Rect r, CursorPoint by) {
+    return {r.left - by.x, r.top - by.y, r.right - by.x, r.bottom - by.y};
+}
 
 }  // namespace
 
@@ -184,7 +190,7 @@ WaylandOutput::WaylandOutput(wl_display* display, const LinuxOptions& options)
 }
 
 WaylandOutput::~WaylandOutput() {
-    dashboard_ = nullptr;
+    setDashboard(nullptr);
     window_.reset();
     for (auto& screen : screens_) {
         screen->surface.reset();
@@ -208,6 +214,9 @@ WaylandOutput::~WaylandOutput() {
     }
     if (globals_.viewporter != nullptr) {
         wp_viewporter_destroy(globals_.viewporter);
+    }
+    if (globals_.subcompositor != nullptr) {
+        wl_subcompositor_destroy(globals_.subcompositor);
     }
     if (globals_.layerShell != nullptr) {
         zwlr_layer_shell_v1_destroy(globals_.layerShell);
@@ -245,6 +254,9 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
             static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
     } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
         globals_.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
+    } else if (std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
+        globals_.subcompositor =
+            static_cast<wl_subcompositor*>(bind(&wl_subcompositor_interface, 1));
     } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
         xdgOutputs_ =
             static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
@@ -285,7 +297,7 @@ void WaylandOutput::onGlobalRemove(uint32_t name) {
             continue;
         }
         if (dashboard_ != nullptr && dashboard_ == screen.surface.get()) {
-            dashboard_ = nullptr;  // settle() gives it to the next output
+            setDashboard(nullptr);  // settle() gives it to the next output
         }
         if (windowOutput_ == screen.output) {
             windowOutput_ = nullptr;
@@ -493,7 +505,7 @@ void WaylandOutput::settle() {
             requestEnd(0);  // the user closed one of the saver's windows
         }
         if (dashboard_ == surface) {
-            dashboard_ = nullptr;
+            setDashboard(nullptr);
         }
         screen->surface.reset();  // the compositor dropped it (its output is going)
     }
@@ -520,11 +532,16 @@ void WaylandOutput::settle() {
             resized_ = true;
         }
     }
+    // A new scale at the same pixel size moves the parts: the core draws them anew. Until
+    // the first drawing the parts wait (the core has not read its settings yet).
+    if (partsPlanned_ && planParts()) {
+        resized_ = true;
+    }
 }
 
 void WaylandOutput::chooseDashboard() {
     if (windowMode_) {
-        dashboard_ = window_.get();
+        setDashboard(window_.get());
         return;
     }
     std::vector<OutputPlace> places;
@@ -552,9 +569,53 @@ void WaylandOutput::chooseDashboard() {
     if (dashboard_ != nullptr) {
         dashboard_->setBlack(true);
     }
-    dashboard_ = candidates[choice]->surface.get();
-    dashboard_->setBlack(false);
+    // It stays black until the first drawing says where its pixels go.
+    setDashboard(candidates[choice]->surface.get());
     resized_ = true;
+}
+
+void WaylandOutput::setDashboard(WaylandSurface* surface) {
+    if (surface != dashboard_) {
+        dropParts();
+        dashboard_ = surface;
+    }
+}
+
+void WaylandOutput::dropParts() {
+    for (auto& part : parts_) {
+        part.reset();
+    }
+    partCount_ = 0;
+    partsPlanned_ = false;
+}
+
+bool WaylandOutput::planParts() {
+    if (dashboard_ == nullptr || !dashboard_->configured() ||
+        (partsPlanned_ && dashboard_->plan() == partsFor_)) {
+        return false;
+    }
+    dropParts();
+    partsPlanned_ = true;
+    partsFor_ = dashboard_->plan();
+    // A 1 x 1 background needs the viewporter; a window is small enough as it is.
+    DashboardParts plan;
+    if (!windowMode_ && globals_.viewporter != nullptr && globals_.subcompositor != nullptr) {
+        // The core's placement, from the same setting.
+        const Placement p = placeDashboard({0, 0, width(), height()},
+                                           options_.scale >= 0 ? options_.scale : settings.Scale);
+        const int32_t top = bannerTop(p);
+        plan = planDashboardParts(partsFor_, canvasToClient({0, 0, kCanvasWidth, kCanvasHeight}, p),
+                                  {0, top, width(), top + Dashboard::kBannerHeight * p.scale});
+    }
+    for (int i = 0; i < plan.count; ++i) {
+        partAreas_[i] = plan.parts[i].area;
+        parts_[i] =
+            std::make_unique<WaylandSurface>(globals_, dashboard_->surface(), plan.parts[i]);
+    }
+    partCount_ = plan.count;
+    dashboard_->setBlack(partCount_ > 0);
+    dashboard_->commitParts();
+    return true;
 }
 
 void WaylandOutput::dispatch(OutputEvents& events) {
@@ -578,6 +639,9 @@ void WaylandOutput::flush() {
     if (lost_) {
         return;
     }
+    for (int i = 0; i < partCount_; ++i) {
+        parts_[i]->flush();
+    }
     for (auto& screen : screens_) {
         if (screen->surface != nullptr) {
             screen->surface->flush();
@@ -591,16 +655,29 @@ void WaylandOutput::flush() {
     }
 }
 
+// Drawing-area pixels go to every part that holds them, so that where parts overlap they
+// agree and the stacking does not matter.
 void WaylandOutput::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
                                Rect clip) {
-    if (dashboard_ != nullptr) {
+    planParts();
+    if (dashboard_ != nullptr && partCount_ == 0) {
         dashboard_->copyCanvas(canvas, part, origin, scale, clip);
+    }
+    for (int i = 0; i < partCount_; ++i) {
+        const CursorPoint at{partAreas_[i].left, partAreas_[i].top};
+        parts_[i]->copyCanvas(canvas, part, {origin.x - at.x, origin.y - at.y}, scale,
+                              shifted(intersectRect(clip, partAreas_[i]), at));
     }
 }
 
 void WaylandOutput::fillBlack(Rect area) {
-    if (dashboard_ != nullptr) {
+    planParts();
+    if (dashboard_ != nullptr && partCount_ == 0) {
         dashboard_->fill(area, 0);
+    }
+    for (int i = 0; i < partCount_; ++i) {
+        const CursorPoint at{partAreas_[i].left, partAreas_[i].top};
+        parts_[i]->fill(shifted(intersectRect(area, partAreas_[i]), at), 0);
     }
 }
 
@@ -624,8 +701,8 @@ void WaylandOutput::drawLabel(int32_t left, int32_t top) {
         label_->drawText(2, 0, "Vandrel");
         label_->drawText(0, 20, "ScreenSaver");
     }
-    dashboard_->copyCanvas(*label_, {0, 0, label_->width(), label_->height()},
-                           {left + 32, top + 37}, 1, {0, 0, width(), height()});
+    copyCanvas(*label_, {0, 0, label_->width(), label_->height()}, {left + 32, top + 37}, 1,
+               {0, 0, width(), height()});
 }
 
 }  // namespace vandrel

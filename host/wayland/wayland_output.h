@@ -92,6 +92,12 @@ class WaylandOutput final : public SaverOutput {
     // After events: drops closed surfaces, follows a window's output, places the dashboard.
     void settle();
     void chooseDashboard();
+    void setDashboard(WaylandSurface* surface);
+    // Where the dashboard's pixels go for the surface's present size: parts over its black
+    // background where the compositor can place them, else the surface itself. True when
+    // the parts were made anew (empty).
+    bool planParts();
+    void dropParts();
     Screen* screenOf(const wl_surface* surface);
     void releaseSeat(Seat& seat);
 
@@ -106,6 +112,13 @@ class WaylandOutput final : public SaverOutput {
     std::unique_ptr<WaylandSurface> window_;
     wl_output* windowOutput_ = nullptr;
     WaylandSurface* dashboard_ = nullptr;
+    // The dashboard's and the banner's parts of the drawing area, over dashboard_.
+    static constexpr int kMaxParts = 2;
+    std::unique_ptr<WaylandSurface> parts_[kMaxParts];
+    Rect partAreas_[kMaxParts]{};
+    int partCount_ = 0;
+    bool partsPlanned_ = false;
+    BufferPlan partsFor_{};
 
     bool end_ = false;
     int exitCode_ = 0;

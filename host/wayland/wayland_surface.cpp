@@ -125,7 +125,31 @@ WaylandSurface::WaylandSurface(const WaylandGlobals& globals, SurfaceKind kind, 
     wl_surface_commit(surface_);  // without a buffer: asks for the first configure
 }
 
+WaylandSurface::WaylandSurface(const WaylandGlobals& globals, wl_surface* parent,
+                               const PartPlan& plan)
+    : globals_(globals), kind_(SurfaceKind::Part), black_(false) {
+    for (int i = 0; i < BufferChain::kMaxSlots; ++i) {
+        refs_[i] = {this, i};
+    }
+    surface_ = wl_compositor_create_surface(globals.compositor);
+    subsurface_ = wl_subcompositor_get_subsurface(globals.subcompositor, surface_, parent);
+    // Its frames go out on its own frame callbacks, not with the parent's.
+    wl_subsurface_set_desync(subsurface_);
+    wl_subsurface_set_position(subsurface_, plan.x, plan.y);
+    // The pointer's travel is measured on the output's surface beneath.
+    wl_region* none = wl_compositor_create_region(globals.compositor);
+    wl_surface_set_input_region(surface_, none);
+    wl_region_destroy(none);
+    configured_ = havePlan_ = true;
+    plan_ = shown_ = plan.buffer;
+    chain_.reset(shown_.width, shown_.height);
+    showPlan();
+}
+
 WaylandSurface::~WaylandSurface() {
+    if (subsurface_ != nullptr) {
+        wl_subsurface_destroy(subsurface_);
+    }
     if (viewport_ != nullptr) {
         wp_viewport_destroy(viewport_);
     }
@@ -200,6 +224,18 @@ void WaylandSurface::applyPlan(bool fresh) {
         }
         chain_.reset(shown.width, shown.height);
     }
+    plan_ = plan;
+    shown_ = shown;
+    havePlan_ = true;
+    showPlan();
+    // The new scale or size takes effect with a whole frame: black where nothing was drawn.
+    if (drawTarget() != nullptr) {
+        chain_.drew({0, 0, shown.width, shown.height});
+    }
+}
+
+void WaylandSurface::showPlan() {
+    const BufferPlan& shown = shown_;
     if (globals_.compositorVersion >= 3) {
         wl_surface_set_buffer_scale(surface_, shown.bufferScale);
     }
@@ -218,13 +254,6 @@ void WaylandSurface::applyPlan(bool fresh) {
         wp_viewport_set_source(viewport_, wl_fixed_from_int(-1), wl_fixed_from_int(-1),
                                wl_fixed_from_int(-1), wl_fixed_from_int(-1));
         wp_viewport_set_destination(viewport_, -1, -1);
-    }
-    plan_ = plan;
-    shown_ = shown;
-    havePlan_ = true;
-    // The new scale or size takes effect with a whole frame: black where nothing was drawn.
-    if (drawTarget() != nullptr) {
-        chain_.drew({0, 0, shown.width, shown.height});
     }
 }
 
@@ -286,7 +315,9 @@ void WaylandSurface::copyCanvas(const Canvas& canvas, Rect part, CursorPoint ori
 
 void WaylandSurface::fill(Rect area, uint32_t pixel) {
     area = intersectRect(area, {0, 0, shown_.width, shown_.height});
-    ShmBuffer* buffer = isEmpty(area) || black_ ? nullptr : drawTarget();
+    // A part never drawn shows the black beneath: black needs no memory there.
+    const bool unseen = kind_ == SurfaceKind::Part && chain_.slots() == 0 && pixel == 0;
+    ShmBuffer* buffer = isEmpty(area) || black_ || unseen ? nullptr : drawTarget();
     if (buffer == nullptr) {
         return;
     }
@@ -306,9 +337,17 @@ void WaylandSurface::onFrameDone() {
 }
 
 void WaylandSurface::flush() {
-    if (!havePlan_ || closed_ || frame_ != nullptr || !chain_.hasFrame()) {
+    if (!havePlan_ || closed_) {
         return;
     }
+    if (frame_ != nullptr || !chain_.hasFrame()) {
+        if (partsChanged_) {
+            wl_surface_commit(surface_);  // the same picture, the parts' new state
+            partsChanged_ = false;
+        }
+        return;
+    }
+    partsChanged_ = false;
     DrawnArea damage;
     const int slot = chain_.commit(damage);
     wl_surface_attach(surface_, buffers_[slot].buffer(), 0, 0);

@@ -11,6 +11,8 @@ struct wl_compositor;
 struct wl_display;
 struct wl_output;
 struct wl_shm;
+struct wl_subcompositor;
+struct wl_subsurface;
 struct wl_surface;
 struct wp_viewport;
 struct wp_viewporter;
@@ -31,12 +33,14 @@ struct WaylandGlobals {
     xdg_wm_base* wmBase = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     wp_viewporter* viewporter = nullptr;
+    wl_subcompositor* subcompositor = nullptr;
 };
 
 enum class SurfaceKind : uint8_t {
     Layer,       // an overlay over one output, anchored to its four edges
     Fullscreen,  // an xdg_toplevel made fullscreen on one output
     Window,      // an ordinary xdg_toplevel
+    Part,        // a subsurface holding one part of its parent's drawing area
 };
 
 // One surface the saver shows, with its buffers: sized at its output's own pixels (see
@@ -46,6 +50,10 @@ enum class SurfaceKind : uint8_t {
 class WaylandSurface {
   public:
     WaylandSurface(const WaylandGlobals& globals, SurfaceKind kind, wl_output* output);
+    // A part over parent, placed and sized as planned (needs the subcompositor and, for a
+    // viewport, the viewporter), drawn in its own buffer pixels. It takes no input, and
+    // shows nothing (the parent beneath) until something other than black is drawn.
+    WaylandSurface(const WaylandGlobals& globals, wl_surface* parent, const PartPlan& plan);
     ~WaylandSurface();
     WaylandSurface(const WaylandSurface&) = delete;
     WaylandSurface& operator=(const WaylandSurface&) = delete;
@@ -60,6 +68,8 @@ class WaylandSurface {
     void setBlack(bool black);
 
     bool configured() const { return havePlan_; }
+    // The drawing area's plan, valid once configured.
+    const BufferPlan& plan() const { return plan_; }
     // The buffer's size, 0 before the first configure.
     int32_t width() const { return havePlan_ ? plan_.width : 0; }
     int32_t height() const { return havePlan_ ? plan_.height : 0; }
@@ -76,6 +86,9 @@ class WaylandSurface {
     void fill(Rect area, uint32_t pixel);
     // Commits the frame drawn since the last one, if there is one and one is due.
     void flush();
+    // Its parts' places and stacking changed: they take effect with its next commit, made
+    // by the next flush even without a frame.
+    void commitParts() { partsChanged_ = true; }
 
     // For the listeners.
     void onConfigure(int32_t logicalWidth, int32_t logicalHeight);
@@ -99,6 +112,8 @@ class WaylandSurface {
   private:
     // fresh: new black buffers even where the size stays.
     void applyPlan(bool fresh = false);
+    // Sets the buffer scale and viewport for shown_.
+    void showPlan();
     // The slot to draw into, brought up to date; null when its memory cannot be had.
     ShmBuffer* drawTarget();
 
@@ -108,6 +123,7 @@ class WaylandSurface {
     zwlr_layer_surface_v1* layer_ = nullptr;
     xdg_surface* xdgSurface_ = nullptr;
     xdg_toplevel* toplevel_ = nullptr;
+    wl_subsurface* subsurface_ = nullptr;
     wp_viewport* viewport_ = nullptr;
     wl_callback* frame_ = nullptr;
     wl_output* entered_ = nullptr;
@@ -123,6 +139,7 @@ class WaylandSurface {
     bool black_;
     bool resized_ = false;
     bool closed_ = false;
+    bool partsChanged_ = false;
 
     BufferChain chain_;
     ShmBuffer buffers_[BufferChain::kMaxSlots];

@@ -1,7 +1,9 @@
 # Sourced by the Linux end-to-end tests, after tests/e2e/lib.sh (X server, screenshots,
 # checks): the record in /dev/shm, the unprivileged user, processes by name.
 SHM=/dev/shm/vandrel_share
-E2E_USER=vandrel-e2e
+# A run may bring a user of its own: tests that find processes by user and name then
+# leave a concurrent run's alone.
+E2E_USER=${E2E_USER:-vandrel-e2e}
 
 # An int32 field of the record, by byte offset (saverAttached 127140, plotWidth 3900).
 rec_int() { od -An -t d4 -j "$1" -N 4 "$SHM" 2>/dev/null | tr -d ' '; }

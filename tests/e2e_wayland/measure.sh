@@ -2,7 +2,8 @@
 # Measurements for vandrel on Wayland (not a test; ctest does not run it): CPU share over
 # SECONDS (default 60) of vandrel and its display server while the demo worker publishes,
 # each at 800x600:
-#   1. Wayland, one output: vandrel and sway (headless, pixman);
+#   1. Wayland, one output: vandrel and sway (headless, pixman); then with the worker
+#      stopped, so that vandrel shows a still picture: sway's share with a still client;
 #   2. X11: vandrel --window on an Xvfb 800x600x24, and the Xvfb;
 #   3. Wayland, two outputs of 800x600: vandrel and sway, against 1;
 # and 4. memory with two and with three 3840x2160 outputs: vandrel's VmRSS and its
@@ -82,6 +83,11 @@ wl_sway 800x600 || { echo "error: sway did not start" >&2; exit 1; }
 run_saver
 read -r wl1_saver wl1_server < <(measure "$WL_COMPOSITOR_PID")
 report "Wayland, one 800x600 output" "$wl1_saver" "$wl1_server"
+kill -STOP "$worker"
+sleep 2
+read -r still_saver still_server < <(measure "$WL_COMPOSITOR_PID")
+kill -CONT "$worker"
+report "Wayland, one output, still picture" "$still_saver" "$still_server"
 
 swaymsg -q create_output
 swaymsg -q output HEADLESS-2 resolution 800x600 position 800 0
@@ -102,7 +108,9 @@ E2E_XVFB_PID=""
 DISPLAY=""
 
 awk -v a="$wl1_saver" -v b="$wl1_server" -v c="$wl2_saver" -v d="$wl2_server" \
-    -v x="$x_saver" -v y="$x_server" 'BEGIN {
+    -v x="$x_saver" -v y="$x_server" -v z="$still_server" 'BEGIN {
+        printf "vandrel alone: %.3f %% on Wayland, %.3f %% on X11; sway with a still client" \
+               " %.3f %%, with vandrel %.3f %%\n", a, x, z, b;
         if (a + b > 0)
             printf "two outputs against one: %.2fx (vandrel and sway)\n", (c + d) / (a + b);
         if (x + y > 0)

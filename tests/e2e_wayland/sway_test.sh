@@ -16,8 +16,10 @@
 #      start, ended by 5 pixels of travel, there again 2 s after that; not there while a
 #      window holds an idle inhibitor, there 2 s after it ends; SIGTERM ends both (0);
 #   5. sway killed: vandrel ends with exit code 1 and saverAttached 0;
-#   6. two 3840x2160 outputs, at scale 1 and then 2: the dashboard at 3x on the first, the
-#      second black, and vandrel's resident memory printed (a figure, not a check).
+#   6. two 3840x2160 outputs, at scale 1, 2 and 1.5: the dashboard at 3x on the first, the
+#      second black, and vandrel's resident memory printed (a figure, not a check); then,
+#      blanked after a minute with a worker asking for attention, nothing lit on the first
+#      but the banner, whole in its strip from y = 30 to 119, and no desktop pixel.
 # Needs root (useradd, setpriv); exits 77, skipped, without it.
 # Usage: sway_test.sh vandrel vandrel_record_holder vandrel_wl_pointer vandrel_wl_inhibitor
 #        vandrel-snapshot OUT_DIR
@@ -157,18 +159,41 @@ ended 1 "sway killed"
 
 echo "# 6. two 4K outputs"
 wl_cleanup
+# Blanking after a minute, with a worker asking for attention: the 4K checks come first.
+end_started "$holder"
+write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 1 1 "$stage/no-worker" "$stage/client"
+"$snapshot" --demo --message --header "$stage/client/header.bmp" \
+    --write-record "$stage/record.bin" "$out/reference.png" >/dev/null
+clear_record
+(exec_as_user "$stage/vandrel_record_holder" "$stage/record.bin") &
+holder=$!
+wait_for 5 '[ -e "$SHM" ]'
 wl_sway 3840x2160 || { echo "error: sway did not start"; exit 1; }
 swaymsg -q create_output
 swaymsg -q output HEADLESS-2 resolution 3840x2160 position 3840 0
 run
-for scale in 1 2; do
+for scale_at in 1:3840 2:1920 1.5:2560; do  # the scale and the second output's x
+    scale=${scale_at%:*}
     swaymsg -q output HEADLESS-1 scale $scale
-    swaymsg -q output HEADLESS-2 scale $scale position $((3840 / scale)) 0
+    swaymsg -q output HEADLESS-2 scale $scale position ${scale_at#*:} 0
     shows HEADLESS-1 3840 2160 792 412 3 uhd_scale$scale
     black HEADLESS-2 3840x2160 uhd_black_scale$scale
     echo "   two 4K outputs at scale $scale: vandrel VmRSS" \
         "$(awk '/^VmRSS/ { print int($2 / 1024) }' /proc/"$saver"/status) MiB"
 done
+# Lit only in the banner's strip: the dashboard gone.
+blanked() {
+    grim -o HEADLESS-1 "$out/uhd_banner.png"
+    read -r w h x y <<<"$(lit_box "$out/uhd_banner.png")"
+    [ "${h:-0}" -gt 0 ] && [ "$y" -ge 30 ] && [ $((y + h)) -le 120 ]
+}
+poll_within 75 blanked
+sleep 2  # the banner's first letters in
+blanked
+desktop=$(desktop_pixels "$out/uhd_banner.png")
+# The text's first row is 4 canvas rows down, its capitals at least 16 high.
+check "blanked: only the banner is lit, whole in y 30 to 119 (${w}x${h} at $x,$y; $desktop of the desktop)" \
+    '[ "${y:-0}" = 42 ] && [ "$h" -ge 48 ] && [ $((y + h)) -le 120 ] && [ "$desktop" = 0 ]'
 
 echo "sway end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]

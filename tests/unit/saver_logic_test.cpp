@@ -89,6 +89,7 @@ TEST(SaverController, ScreensScaleAndPlacement) {
     EXPECT_EQ(p.canvasOrigin.x, 1024 + 48);
     EXPECT_EQ(p.canvasOrigin.y, 168 + 155);
     EXPECT_EQ(canvasToClient({10, 20, 30, 40}, p), (Rect{1092, 363, 1132, 403}));
+    EXPECT_EQ(bannerTop(p), 168 + 20);  // 10 canvas pixels down the primary
     // A window area maps back to the whole canvas pixels that cover it, clipped.
     EXPECT_EQ(clientToCanvas({1093, 364, 1131, 402}, p), (Rect{10, 20, 30, 40}));
     EXPECT_EQ(clientToCanvas({0, 0, 5000, 5000}, p), (Rect{0, 0, 752, 445}));

@@ -82,6 +82,69 @@ TEST(WaylandLayout, BuffersMatchTheOutputsPixels) {
     }
 }
 
+// A part's pixels land where the full buffer would put them: its place and logical size
+// are whole, and map back onto exactly its pixel area.
+TEST(WaylandLayout, PartsLieOnWholeLogicalCoordinates) {
+    const BufferPlan uhd1{3840, 2160, 1, false, 3840, 2160};
+    const BufferPlan uhd2{3840, 2160, 2, false, 1920, 1080};
+    const BufferPlan xga2{1024, 768, 2, false, 512, 384};
+    const BufferPlan fhd15{1920, 1080, 1, true, 1280, 720};  // 1.5: 3 pixels per 2
+    const BufferPlan odd{1001, 601, 1, true, 501, 301};      // no common step
+    struct Case {
+        BufferPlan full;
+        Rect wanted;
+        PartPlan expected;
+    } cases[] = {
+        {uhd1,
+         {792, 412, 3048, 1747},
+         {{792, 412, 3048, 1747}, 792, 412, {2256, 1335, 1, false, 2256, 1335}}},
+        {uhd2,
+         {792, 412, 3048, 1747},
+         {{792, 412, 3048, 1748}, 396, 206, {2256, 1336, 2, false, 1128, 668}}},
+        {xga2,
+         {136, 161, 888, 606},
+         {{136, 160, 888, 606}, 68, 80, {752, 446, 2, false, 376, 223}}},
+        {uhd2, {0, 30, 3840, 120}, {{0, 30, 3840, 120}, 0, 15, {3840, 90, 2, false, 1920, 45}}},
+        {fhd15,
+         {584, 317, 1336, 762},
+         {{582, 315, 1338, 762}, 388, 210, {756, 447, 1, true, 504, 298}}},
+        {odd, {100, 100, 200, 200}, {{0, 0, 1001, 601}, 0, 0, {1001, 601, 1, true, 501, 301}}},
+        // Clipped to the drawing area; nothing where it misses.
+        {xga2, {-5, 700, 2000, 900}, {{0, 700, 1024, 768}, 0, 350, {1024, 68, 2, false, 512, 34}}},
+        {uhd1, {4000, 0, 4100, 10}, {}},
+    };
+    for (const Case& c : cases) {
+        const PartPlan p = planPart(c.full, c.wanted);
+        EXPECT_EQ(p, c.expected) << c.wanted.left << "," << c.wanted.top << " on " << c.full.width;
+        const Rect& a = p.area;
+        EXPECT_EQ(int64_t{p.x} * c.full.width, int64_t{a.left} * c.full.logicalWidth);
+        EXPECT_EQ(int64_t{p.y} * c.full.height, int64_t{a.top} * c.full.logicalHeight);
+        EXPECT_EQ(int64_t{p.buffer.logicalWidth} * c.full.width,
+                  int64_t{a.right - a.left} * c.full.logicalWidth);
+        EXPECT_EQ(intersectRect(c.wanted, a),
+                  intersectRect(c.wanted, {0, 0, c.full.width, c.full.height}));
+    }
+}
+
+TEST(WaylandLayout, DashboardPartsOnlyWhereTheyHoldLess) {
+    const BufferPlan uhd1{3840, 2160, 1, false, 3840, 2160};
+    const BufferPlan svga{800, 600, 1, false, 800, 600};
+    const Rect canvas{792, 412, 3048, 1747}, strip{0, 30, 3840, 120};
+    DashboardParts parts = planDashboardParts(uhd1, canvas, strip);
+    ASSERT_EQ(parts.count, 2);
+    EXPECT_EQ(parts.parts[0], planPart(uhd1, canvas));
+    EXPECT_EQ(parts.parts[1], planPart(uhd1, strip));
+    // No strip (off the area): the canvas alone.
+    EXPECT_EQ(planDashboardParts(uhd1, canvas, {0, 3000, 3840, 3090}).count, 1);
+    // A canvas cut by the edge (a narrow output), or none: the surface draws itself.
+    EXPECT_EQ(planDashboardParts(uhd1, {3000, 412, 5256, 1747}, strip).count, 0);
+    EXPECT_EQ(planDashboardParts(uhd1, {}, strip).count, 0);
+    // 800 x 600: canvas and strip hold fewer pixels than the output, 752 x 600 would not.
+    EXPECT_EQ(planDashboardParts(svga, {24, 77, 776, 522}, {0, 10, 800, 40}).count, 2);
+    const BufferPlan tight{752, 600, 1, false, 752, 600};
+    EXPECT_EQ(planDashboardParts(tight, {0, 0, 752, 445}, {0, 10, 752, 600}).count, 0);
+}
+
 // The chain against a model: random drawings, commits and releases on tiny buffers. Every
 // committed buffer must hold exactly the newest picture, the damage must cover every
 // pixel that changed since the last frame, and a buffer the compositor holds is drawn
