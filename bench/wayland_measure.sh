@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Measurements for vandrel on Wayland (not a test; ctest does not run it): CPU share over
+# Measurements for vandrel on Wayland (a benchmark; ctest does not run it): CPU share over
 # SECONDS (default 60) of vandrel and its display server while the demo worker publishes,
 # each at 800x600:
 #   1. Wayland, one output: vandrel and sway (headless, pixman); then with the worker
@@ -10,18 +10,19 @@
 # shared-memory buffers.
 # CPU time is the sum of /proc/PID/task/*/schedstat (nanoseconds on a CPU, every thread).
 # Needs root (a user of its own for sway); run it under flock /tmp/vandrel-e2e.lock.
-# Usage: tests/e2e_wayland/measure.sh [SECONDS] [BUILD_DIR]
+# Usage: bench/wayland_measure.sh [SECONDS] [BUILD_DIR]
 set -u
 seconds="${1:-60}"
 here="$(cd "$(dirname "$0")" && pwd)"
-build="${2:-$here/../../build/linux}"
+build="${2:-$here/../build/linux}"
 if [ "$(id -u)" != 0 ]; then
     echo "error: needs root (sway runs as a user of its own)" >&2
     exit 1
 fi
-source "$here/../e2e/lib.sh"
-source "$here/../e2e_linux/lib_linux.sh"
-source "$here/lib_wayland.sh"
+tests="$here/../tests"
+source "$tests/e2e/lib.sh"
+source "$tests/e2e_linux/lib_linux.sh"
+source "$tests/e2e_wayland/lib_wayland.sh"
 stage=$(e2e_stage "$build/host/vandrel" "$build/tools/demo_worker/vandrel-demo-worker")
 cleanup() {
     for p in ${saver:-} ${worker:-}; do
