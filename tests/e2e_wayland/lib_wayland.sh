@@ -99,6 +99,9 @@ wl_gnome() {
     local bus system=(env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WL_RUNTIME/system_bus")
     mkdir -p "$WL_RUNTIME/gnome-session/sessions" && chmod -R a+rX "$WL_RUNTIME"
     printf '[GNOME Session]\nName=V\n' >"$WL_RUNTIME/gnome-session/sessions/v.session"
+    # The shell's once-per-user banner that locking needs GDM would sit over the saver.
+    wl_as_user sh -c 'mkdir -p "$HOME/.local/share/gnome-shell" &&
+        touch "$HOME/.local/share/gnome-shell/lock-warning-shown"'
     for bus in bus system_bus; do
         (wl_exec_as_user dbus-daemon --session --nofork --address="unix:path=$WL_RUNTIME/$bus") \
             >>"$WL_RUNTIME/bus.log" 2>&1 &
@@ -113,21 +116,17 @@ wl_gnome() {
         XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=v \
         --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
     WL_HELPER_PIDS="$! $WL_HELPER_PIDS"
-    wait_for 15 '[ "$(wl_as_user gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
-        -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive 2>/dev/null)" \
-        = "(<true>,)" ]'
+    poll_within 15 '[ "$(wl_as_user gdbus call --session --timeout 2 -d org.gnome.Shell \
+        -o /org/gnome/Shell -m org.freedesktop.DBus.Properties.Get org.gnome.Shell \
+        OverviewActive 2>/dev/null)" = "(<true>,)" ]'
 }
 
 # Ends the compositor this script started and removes its runtime directory.
 wl_cleanup() {
-    if [ -n "$WL_COMPOSITOR_PID" ]; then
-        kill "$WL_COMPOSITOR_PID" 2>/dev/null
-        wait "$WL_COMPOSITOR_PID" 2>/dev/null
-        WL_COMPOSITOR_PID=""
-    fi
+    # Bounded: gnome-session, for one, may not heed SIGTERM once its shell is gone.
     local p
-    for p in $WL_HELPER_PIDS; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
-    WL_HELPER_PIDS=""
+    for p in $WL_COMPOSITOR_PID $WL_HELPER_PIDS; do end_started "$p" 3; done
+    WL_COMPOSITOR_PID="" WL_HELPER_PIDS=""
     [ -n "$WL_RUNTIME" ] && rm -rf "$WL_RUNTIME"
     WL_RUNTIME=""
     unset SWAYSOCK WAYLAND_DISPLAY KWIN_SHOT DBUS_SESSION_BUS_ADDRESS
@@ -141,7 +140,7 @@ wl_grab() {
         grim -o "$1" "$2" 2>/dev/null
         return
     elif [ "${WAYLAND_DISPLAY:-}" = vandrel-gnome ]; then
-        wl_as_user gnome-screenshot -f "$WL_RUNTIME/shot.png" >/dev/null 2>&1 &&
+        wl_as_user timeout 10 gnome-screenshot -f "$WL_RUNTIME/shot.png" >/dev/null 2>&1 &&
             convert "$WL_RUNTIME/shot.png" -crop "$1" +repage "$2"
         return
     fi
