@@ -5,7 +5,7 @@
 #      of the record; the other monitor stays black; saverAttached stays 1 until
 #      -deactivate and is 0 afterwards;
 #   2. that vandrel ended by SIGTERM, and then by SIGKILL: within 2 s the other one holds
-#      the record and the dashboard is on its monitor, saverAttached never 0 meanwhile;
+#      the record, then the dashboard is on its monitor, saverAttached never 0 meanwhile;
 #   3. the primary on the right-hand monitor: the dashboard goes right.
 # Needs root (Xorg, a user of its own for the daemon); exits 77, skipped, without it.
 # Usage: monitors_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
@@ -131,11 +131,14 @@ for signal in TERM KILL; do
     activate "$signal"
     other=$(savers | grep -vx "$main")
     kill_started "$signal" "$main"
-    poll_within 2 '[ "$(right_diff "$out/$signal.png")" = 0 ]'
+    # The takeover is timed by the record's mapping, cheap to poll; a screenshot takes
+    # up to a second on a loaded sanitizer build.
+    check "SIG$signal: within 2 s the other vandrel maps the record" \
+        poll_within 2 '[ "$(record_mapper)" = "$other" ]'
+    poll_within 10 '[ "$(right_diff "$out/$signal.png")" = 0 ]'
     shown=$?
-    check "SIG$signal: within 2 s the dashboard is on the other monitor ($E2E_MS ms; $(right_diff "$out/$signal.png") pixels differ)" \
+    check "SIG$signal: the dashboard is on the other monitor ($E2E_MS ms; $(right_diff "$out/$signal.png") pixels differ)" \
         [ $shown = 0 ]
-    check "SIG$signal: the other vandrel maps the record now" [ "$(record_mapper)" = "$other" ]
     deactivate "$signal"
 done
 
