@@ -12,13 +12,13 @@
 
 int main(int argc, char** argv) {
     int pipeFds[2];
-    sd_bus* bus = nullptr;
+    __attribute__((cleanup(sd_bus_flush_close_unrefp))) sd_bus* bus = nullptr;
     if (argc != 3 || pipe(pipeFds) != 0 || sd_bus_open_user(&bus) < 0) {
         std::fprintf(stderr, "usage: vandrel_kwin_shot OUTPUT FILE (with a session bus)\n");
         return 1;
     }
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
+    __attribute__((cleanup(sd_bus_error_free))) sd_bus_error error = SD_BUS_ERROR_NULL;
+    __attribute__((cleanup(sd_bus_message_unrefp))) sd_bus_message* reply = nullptr;
     if (sd_bus_call_method(bus, "org.kde.KWin", "/org/kde/KWin/ScreenShot2",
                            "org.kde.KWin.ScreenShot2", "CaptureScreen", &error, &reply, "sa{sv}h",
                            argv[1], 1, "native-resolution", "b", 1, pipeFds[1]) < 0) {

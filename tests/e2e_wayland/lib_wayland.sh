@@ -67,7 +67,7 @@ wl_weston() {
 # screenshots come over it, unchecked), as the user, on the socket vandrel-kwin, with the
 # desktop colour (swaybg's layer-shell background: KWin alone leaves outputs black). The
 # compositor is a copy of kwin_wayland without the file capability the user may not have.
-# Returns 1 when it does not answer within 15 s.
+# Returns 1 when it does not come up within 15 s, 2 when it runs but gives no screenshot.
 wl_kwin() {
     wl_runtime
     unset SWAYSOCK
@@ -83,7 +83,9 @@ wl_kwin() {
         --socket "$WAYLAND_DISPLAY" --width "${1%x*}" --height "${1#*x}" --output-count "$2" \
         --no-lockscreen) >"$WL_RUNTIME/kwin.log" 2>&1 &
     WL_COMPOSITOR_PID=$!
-    wait_for 15 'wl_grab Virtual-0 "$WL_RUNTIME/probe.png"' || return 1
+    wait_for 15 '[ -S "$WL_RUNTIME/$WAYLAND_DISPLAY" ] && is_running "$WL_COMPOSITOR_PID"' ||
+        return 1
+    poll_within 15 'wl_grab Virtual-0 "$WL_RUNTIME/probe.png"' || return 2
     (wl_exec_as_user swaybg -c '#3366cc') >/dev/null 2>&1 &
     WL_HELPER_PIDS+=" $!"
 }
