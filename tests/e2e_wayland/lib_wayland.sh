@@ -67,7 +67,7 @@ wl_weston() {
 # screenshots come over it, unchecked), as the user, on the socket vandrel-kwin, with the
 # desktop colour (swaybg's layer-shell background: KWin alone leaves outputs black). The
 # compositor is a copy of kwin_wayland without the file capability the user may not have.
-# Returns 1 when it does not come up within 15 s, 2 when it runs but gives no screenshot.
+# Returns 1 when it does not come up within 30 s, 2 when it runs but gives no screenshot.
 wl_kwin() {
     wl_runtime
     unset SWAYSOCK
@@ -83,9 +83,9 @@ wl_kwin() {
         --socket "$WAYLAND_DISPLAY" --width "${1%x*}" --height "${1#*x}" --output-count "$2" \
         --no-lockscreen) >"$WL_RUNTIME/kwin.log" 2>&1 &
     WL_COMPOSITOR_PID=$!
-    wait_for 15 '[ -S "$WL_RUNTIME/$WAYLAND_DISPLAY" ] && is_running "$WL_COMPOSITOR_PID"' ||
+    wait_for 30 '[ -S "$WL_RUNTIME/$WAYLAND_DISPLAY" ] && is_running "$WL_COMPOSITOR_PID"' ||
         return 1
-    poll_within 15 'wl_grab Virtual-0 "$WL_RUNTIME/probe.png"' || return 2
+    poll_within 30 'wl_grab Virtual-0 "$WL_RUNTIME/probe.png"' || return 2
     (wl_exec_as_user swaybg -c '#3366cc') >/dev/null 2>&1 &
     WL_HELPER_PIDS+=" $!"
 }
@@ -93,12 +93,13 @@ wl_kwin() {
 # Starts a headless GNOME Shell (mutter and its shell), a virtual monitor per WxH given
 # side by side, on a session bus of its own with gnome-session (for inhibitors) and a
 # bare system bus (the shell needs one); exports WAYLAND_DISPLAY and
-# DBUS_SESSION_BUS_ADDRESS. Returns 1 unless the shell opens its overview within 15 s.
+# DBUS_SESSION_BUS_ADDRESS. Returns 1 when the shell ends without opening its overview,
+# 2 when three tries stall.
 wl_gnome() {
     wl_runtime
     unset SWAYSOCK
     export WAYLAND_DISPLAY=vandrel-gnome DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_RUNTIME/bus"
-    local bus system=(env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WL_RUNTIME/system_bus")
+    local bus try system=(env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WL_RUNTIME/system_bus")
     mkdir -p "$WL_RUNTIME/gnome-session/sessions" && chmod -R a+rX "$WL_RUNTIME"
     printf '[GNOME Session]\nName=V\n' >"$WL_RUNTIME/gnome-session/sessions/v.session"
     # The shell's once-per-user banner that locking needs GDM would sit over the saver.
@@ -110,17 +111,30 @@ wl_gnome() {
         WL_HELPER_PIDS+=" $!"
     done
     wait_for 5 '[ -S "$WL_RUNTIME/bus" ] && [ -S "$WL_RUNTIME/system_bus" ]' || return 1
-    (wl_exec_as_user "${system[@]}" gnome-shell --headless --wayland --no-x11 \
-        --wayland-display="$WAYLAND_DISPLAY" $(printf -- '--virtual-monitor %s ' "$@")) \
-        >"$WL_RUNTIME/shell.log" 2>&1 &
-    WL_COMPOSITOR_PID=$!
-    (wl_exec_as_user "${system[@]}" XDG_CONFIG_DIRS="$WL_RUNTIME" \
-        XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=v \
-        --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
-    WL_HELPER_PIDS="$! $WL_HELPER_PIDS"
-    poll_within 15 '[ "$(wl_as_user gdbus call --session --timeout 2 -d org.gnome.Shell \
-        -o /org/gnome/Shell -m org.freedesktop.DBus.Properties.Get org.gnome.Shell \
-        OverviewActive 2>/dev/null)" = "(<true>,)" ]'
+    for try in 1 2 3; do
+        (wl_exec_as_user "${system[@]}" gnome-shell --headless --wayland --no-x11 \
+            --wayland-display="$WAYLAND_DISPLAY" $(printf -- '--virtual-monitor %s ' "$@")) \
+            >"$WL_RUNTIME/shell.log" 2>&1 &
+        WL_COMPOSITOR_PID=$!
+        (wl_exec_as_user "${system[@]}" XDG_CONFIG_DIRS="$WL_RUNTIME" \
+            XDG_DATA_DIRS="$WL_RUNTIME:/usr/share" gnome-session --builtin --session=v \
+            --disable-acceleration-check) >"$WL_RUNTIME/session.log" 2>&1 &
+        WL_HELPER_PIDS="$! $WL_HELPER_PIDS"
+        poll_within 30 '! is_running "$WL_COMPOSITOR_PID" || [ "$(wl_as_user gdbus call \
+            --session --timeout 2 -d org.gnome.Shell -o /org/gnome/Shell \
+            -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive \
+            2>/dev/null)" = "(<true>,)" ]' && break
+        # The shell forks for ibus-daemon and runs JavaScript in the child, which can
+        # deadlock on a lock another thread held; parent and child then wait for good.
+        echo "GNOME Shell stalled while starting (try $try), again"
+        end_started "${WL_HELPER_PIDS%% *}" 3
+        WL_HELPER_PIDS=${WL_HELPER_PIDS#* }
+        pkill -KILL -u "$E2E_USER" -x gnome-shell
+        end_started "$WL_COMPOSITOR_PID" 1
+        WL_COMPOSITOR_PID=""
+    done
+    [ -n "$WL_COMPOSITOR_PID" ] || return 2
+    is_running "$WL_COMPOSITOR_PID" || return 1
 }
 
 # Ends the compositor this script started and removes its runtime directory.
