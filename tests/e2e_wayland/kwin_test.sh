@@ -45,17 +45,14 @@ wl_grab Virtual-1 "$out/second.png"
 check "the second output is black ($(lit_pixels "$out/second.png") pixels lit)" \
     [ "$(identify -format '%wx%h' "$out/second.png")/$(lit_pixels "$out/second.png")" = 800x600/0 ]
 kill_started TERM "$saver"
-wait_exit 3 "$saver"
-check "SIGTERM ends it with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
+ended 0 "SIGTERM"
 
 echo "# 2. KWin killed while --idle waits"
 (wl_exec_as_user "$stage/vandrel" --idle 5) >>"$out/vandrel.log" 2>&1 &
 saver=$!
 sleep 1
 kill_started TERM "$WL_COMPOSITOR_PID"
-wait_exit 3 "$saver"
-check "it ends with exit code 1 (got $E2E_CODE)" [ "$E2E_CODE" = 1 ]
-saver=""
+ended 1 "KWin killed"
 
 echo "KWin end to end: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]

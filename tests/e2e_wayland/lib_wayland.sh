@@ -23,6 +23,19 @@ wl_exec_as_user() {
 }
 wl_as_user() { (wl_exec_as_user "$@"); }
 
+# Checks that vandrel ($saver) ended within 3 s with exit code $1 and left the record; one still
+# running is ended, so that it cannot spoil the checks after it.
+ended() {
+    wait_exit 3 "$saver"
+    check "$2: vandrel ends with exit code $1 (got $E2E_CODE)" [ "$E2E_CODE" = "$1" ]
+    if [ "$E2E_CODE" = timeout ]; then
+        kill_started TERM "$saver"
+        wait "$saver"
+    fi
+    check "$2: saverAttached is 0 afterwards" wait_for 2 '[ "$(rec_int 127140)" = 0 ]'
+    saver=""
+}
+
 # Starts a headless sway whose first output, HEADLESS-1, is WxH ($1) at 0,0 with the
 # desktop colour #3366cc, and exports WAYLAND_DISPLAY and SWAYSOCK; its pid lands in
 # WL_COMPOSITOR_PID. Returns 1 when it does not answer within 10 s.
@@ -127,11 +140,8 @@ wl_gnome() {
         # The shell forks for ibus-daemon and runs JavaScript in the child, which can
         # deadlock on a lock another thread held; parent and child then wait for good.
         echo "GNOME Shell stalled while starting (try $try), again"
-        end_started "${WL_HELPER_PIDS%% *}" 3
-        WL_HELPER_PIDS=${WL_HELPER_PIDS#* }
-        pkill -KILL -u "$E2E_USER" -x gnome-shell
-        end_started "$WL_COMPOSITOR_PID" 1
-        WL_COMPOSITOR_PID=""
+        pkill -KILL -u "$E2E_USER" -x 'gnome-shell|gnome-session-b'
+        WL_HELPER_PIDS=${WL_HELPER_PIDS#* } WL_COMPOSITOR_PID=""
     done
     [ -n "$WL_COMPOSITOR_PID" ] || return 2
     is_running "$WL_COMPOSITOR_PID" || return 1
@@ -149,8 +159,8 @@ wl_cleanup() {
 }
 
 # A screenshot of output $1 in its own pixels: grim on sway; ScreenShot2 on KWin, as the
-# user; on GNOME, gnome-screenshot's shot cropped to $1, a monitor's WxH+X+Y; on weston, whose screenshooter (allowed by --debug) shoots its one output into a
-# time-stamped file in the current directory, that file.
+# user; on GNOME, gnome-screenshot's cropped to $1, a monitor's WxH+X+Y; on weston, the
+# file its screenshooter (allowed by --debug) writes into the current directory.
 wl_grab() {
     if [ -n "${SWAYSOCK:-}" ]; then
         grim -o "$1" "$2" 2>/dev/null

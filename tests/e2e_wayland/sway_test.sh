@@ -55,18 +55,6 @@ run() {
     saver=$!
     check "vandrel${*:+ $*} attaches to the record" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
 }
-# Checks that vandrel ended within 3 s with exit code $1 and left the record; one still
-# running is ended, so that it cannot spoil the checks after it.
-ended() {
-    wait_exit 3 "$saver"
-    check "$2: vandrel ends with exit code $1 (got $E2E_CODE)" [ "$E2E_CODE" = "$1" ]
-    if [ "$E2E_CODE" = timeout ]; then
-        kill_started TERM "$saver"
-        wait "$saver"
-    fi
-    check "$2: saverAttached is 0 afterwards" wait_for 2 '[ "$(rec_int 127140)" = 0 ]'
-    saver=""
-}
 # Checks that output $1 equals the reference at $4,$5 times $6 on black of $2 x $3 pixels.
 shows() {
     wl_expected "$2" "$3" "$out/reference.png" "$4" "$5" "$6" "$out/$7.expected.png"
