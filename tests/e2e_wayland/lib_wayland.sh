@@ -116,8 +116,7 @@ wl_gnome() {
     mkdir -p "$WL_RUNTIME/gnome-session/sessions" && chmod -R a+rX "$WL_RUNTIME"
     printf '[GNOME Session]\nName=V\n' >"$WL_RUNTIME/gnome-session/sessions/v.session"
     # The shell's once-per-user banner that locking needs GDM would sit over the saver.
-    wl_as_user sh -c 'mkdir -p "$HOME/.local/share/gnome-shell" &&
-        touch "$HOME/.local/share/gnome-shell/lock-warning-shown"'
+    wl_as_user bash -c 'mkdir -p ~/.local/share/gnome-shell && touch "$_/lock-warning-shown"'
     for bus in bus system_bus; do
         (wl_exec_as_user dbus-daemon --session --nofork --address="unix:path=$WL_RUNTIME/$bus") \
             >>"$WL_RUNTIME/bus.log" 2>&1 &
@@ -138,10 +137,13 @@ wl_gnome() {
             -m org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive \
             2>/dev/null)" = "(<true>,)" ]' && break
         # The shell forks for ibus-daemon and runs JavaScript in the child, which can
-        # deadlock on a lock another thread held; parent and child then wait for good.
+        # deadlock on another thread's lock. Both wait for good, holding the shell's name.
         echo "GNOME Shell stalled while starting (try $try), again"
         pkill -KILL -u "$E2E_USER" -x 'gnome-shell|gnome-session-b'
         WL_HELPER_PIDS=${WL_HELPER_PIDS#* } WL_COMPOSITOR_PID=""
+        wait_for 5 '[ "$(wl_as_user gdbus call --session --timeout 2 -d org.freedesktop.DBus \
+            -o /org/freedesktop/DBus -m org.freedesktop.DBus.NameHasOwner org.gnome.Shell)" \
+            = "(false,)" ]'
     done
     [ -n "$WL_COMPOSITOR_PID" ] || return 2
     is_running "$WL_COMPOSITOR_PID" || return 1
