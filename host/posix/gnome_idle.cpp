@@ -22,17 +22,17 @@ constexpr const char* kSessionPath = "/org/gnome/SessionManager";
 constexpr uint32_t kInhibitIdle = 8;
 
 // One call without starting a service by activation: a name nobody owns is an answer.
+// types and args as sd_bus_message_append takes them; none without types.
+template <typename... Args>
 int call(sd_bus* bus, const char* destination, const char* path, const char* interface,
-         const char* member, sd_bus_message** reply, const char* types = nullptr,
-         uint64_t arg = 0) {
+         const char* member, sd_bus_message** reply, const char* types = nullptr, Args... args) {
     sd_bus_message* message = nullptr;
     int r = sd_bus_message_new_method_call(bus, &message, destination, path, interface, member);
     if (r >= 0) {
         r = sd_bus_message_set_auto_start(message, 0);
     }
     if (r >= 0 && types != nullptr) {
-        r = types[0] == 't' ? sd_bus_message_append(message, "t", arg)
-                            : sd_bus_message_append(message, "u", static_cast<uint32_t>(arg));
+        r = sd_bus_message_append(message, types, args...);
     }
     if (r >= 0) {
         r = sd_bus_call(bus, message, kCallTimeoutUs, nullptr, reply);
@@ -41,9 +41,10 @@ int call(sd_bus* bus, const char* destination, const char* path, const char* int
     return r;
 }
 
+template <typename... Args>
 int callMonitor(sd_bus* bus, const char* member, sd_bus_message** reply,
-                const char* types = nullptr, uint64_t arg = 0) {
-    return call(bus, kMonitor, kMonitorPath, kMonitor, member, reply, types, arg);
+                const char* types = nullptr, Args... args) {
+    return call(bus, kMonitor, kMonitorPath, kMonitor, member, reply, types, args...);
 }
 
 // The IdleMonitor's watches count from the last input and fire once each time the idle
@@ -113,15 +114,8 @@ class GnomeIdle final : public IdleSource {
     // The saver shows next. GNOME Shell's overview (open after login) would show its window
     // as a thumbnail only, so it closes first; without the shell, nothing to do.
     void closeOverview() {
-        sd_bus_message* message = nullptr;
-        if (sd_bus_message_new_method_call(bus_, &message, "org.gnome.Shell", "/org/gnome/Shell",
-                                           "org.freedesktop.DBus.Properties", "Set") >= 0 &&
-            sd_bus_message_set_auto_start(message, 0) >= 0 &&
-            sd_bus_message_append(message, "ssv", "org.gnome.Shell", "OverviewActive", "b", 0) >=
-                0) {
-            sd_bus_call(bus_, message, kCallTimeoutUs, nullptr, nullptr);
-        }
-        sd_bus_message_unref(message);
+        call(bus_, "org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus.Properties", "Set",
+             nullptr, "ssv", "org.gnome.Shell", "OverviewActive", "b", 0);
     }
 
     // New watches for the wait; fromInput: the idle time has just started over, whatever

@@ -1,6 +1,5 @@
 #include "host/wayland/wayland_idle.h"
 
-#include <poll.h>
 #include <wayland-client.h>
 
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <cstring>
 
 #include "ext-idle-notify-v1-client-protocol.h"
+#include "host/wayland/wayland_events.h"
 #include "kde-idle-client-protocol.h"
 
 namespace vandrel {
@@ -92,25 +92,7 @@ class WaylandIdle final : public IdleSource {
     }
 
     IdleState check() override {
-        while (wl_display_prepare_read(display_) != 0) {
-            if (wl_display_dispatch_pending(display_) < 0) {
-                return IdleState::Lost;
-            }
-        }
-        if (!flush()) {
-            wl_display_cancel_read(display_);
-            return IdleState::Lost;
-        }
-        pollfd connection{connectionFd(), POLLIN, 0};
-        if (poll(&connection, 1, 0) <= 0 || (connection.revents & POLLIN) == 0) {
-            wl_display_cancel_read(display_);
-            if ((connection.revents & (POLLHUP | POLLERR)) != 0) {
-                return IdleState::Lost;
-            }
-        } else if (wl_display_read_events(display_) < 0) {
-            return IdleState::Lost;  // a hang-up reads as end of file here
-        }
-        if (wl_display_dispatch_pending(display_) < 0) {
+        if (!flush() || !readWaylandEvents(display_)) {
             return IdleState::Lost;
         }
         return idle_ ? IdleState::Idle : IdleState::Waiting;

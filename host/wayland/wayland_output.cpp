@@ -1,6 +1,5 @@
 #include "host/wayland/wayland_output.h"
 
-#include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -17,6 +16,7 @@
 #include "xdg-shell-client-protocol.h"
 // Last: it renames a keyword while it is read.
 #include "host/wayland/layer_shell.h"
+#include "host/wayland/wayland_events.h"
 
 namespace vandrel {
 namespace {
@@ -473,28 +473,6 @@ int WaylandOutput::connectionFd() const {
     return wl_display_get_fd(display_);
 }
 
-void WaylandOutput::readEvents() {
-    while (wl_display_prepare_read(display_) != 0) {
-        if (wl_display_dispatch_pending(display_) < 0) {
-            lost_ = true;
-            return;
-        }
-    }
-    pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
-    if (poll(&fd, 1, 0) > 0) {
-        // EAGAIN is handled inside: a failure here is a broken connection.
-        if (wl_display_read_events(display_) < 0) {
-            lost_ = true;
-            return;
-        }
-    } else {
-        wl_display_cancel_read(display_);
-    }
-    if (wl_display_dispatch_pending(display_) < 0) {
-        lost_ = true;
-    }
-}
-
 void WaylandOutput::settle() {
     for (auto& screen : screens_) {
         WaylandSurface* surface = screen->surface.get();
@@ -619,8 +597,8 @@ bool WaylandOutput::planParts() {
 }
 
 void WaylandOutput::dispatch(OutputEvents& events) {
-    if (!lost_) {
-        readEvents();
+    if (!lost_ && !readWaylandEvents(display_)) {
+        lost_ = true;
     }
     settle();
     if (lost_) {

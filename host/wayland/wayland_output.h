@@ -87,8 +87,6 @@ class WaylandOutput final : public SaverOutput {
     void onSeatCapabilities(Seat& seat, uint32_t capabilities);
     void onPointerAt(Seat& seat, CursorPoint local);
     void requestEnd(int exitCode);
-    // Reads what the compositor sent without blocking; a failure marks the connection lost.
-    void readEvents();
     // After events: drops closed surfaces, follows a window's output, places the dashboard.
     void settle();
     void chooseDashboard();
