@@ -117,12 +117,13 @@ swaymsg -q seat seat0 cursor press button1
 ended 0 "a click"
 
 echo "# 4. --idle: after 2 s without input, again after 2 s, not while inhibited"
-# Checks that the top-left output shows the dashboard within 2 s + 3 s of now ($1, the
-# last input) and says how late it was after the 1.98 s timeout.
+# Checks that the saver attaches within 2 s + 2 s of now ($1, the last input), saying how
+# late after the 1.98 s timeout, and that the top-left output then shows the dashboard.
 idle_shows() {
-    wl_becomes HEADLESS-2 "$out/top_left.expected.png" 4
-    check "$1: the dashboard $((E2E_MS - 1980)) ms after the timeout" \
+    poll_within 4 '[ "$(rec_int 127140)" = 1 ]'  # the wait, apart from a slow first picture
+    check "$1: shown $((E2E_MS - 1980)) ms after the timeout" \
         [ "$E2E_MS" -ge 1500 -a "$E2E_MS" -lt 3900 ]
+    check "$1: the dashboard" wl_becomes HEADLESS-2 "$out/top_left.expected.png" 10
 }
 (wl_exec_as_user "$stage/vandrel" --idle 0.033) >>"$out/vandrel.log" 2>&1 &
 saver=$!
