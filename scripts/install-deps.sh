@@ -7,7 +7,11 @@ packages=(cmake g++ make pkg-config g++-mingw-w64-x86-64-posix wine64 xvfb x11-a
           libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind nsis zip unzip
           x11-utils procps xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
           libx11-dev libxext-dev libxrandr-dev libxss-dev xscreensaver dpkg-dev util-linux passwd lintian
-          libxml2-utils man-db libwayland-dev wayland-protocols libsystemd-dev "$@")
+          libxml2-utils man-db libwayland-dev wayland-protocols libsystemd-dev libxi-dev "$@")
+# A real X11 locker beside the saver; a debugger that makes a saver hang.
+packages+=(i3lock gdb systemd)
+# The settings window and the checkers of its desktop files.
+packages+=(libgtk-4-dev libadwaita-1-dev desktop-file-utils appstream)
 # The Wayland end-to-end tests: headless compositors, their screenshots, a typed key;
 # KWin's screenshots over its own session bus, its desktop colour from swaybg.
 packages+=(sway grim wtype weston kwin-wayland dbus swaybg)
