@@ -39,14 +39,16 @@ if [ "$wayland" = 1 ]; then
 fi
 out="${out:-demo.png}"
 
-scripts/install-deps.sh
+scripts/install-deps.sh --demo windows
 echo "== building the Windows saver, the demo worker and the release package"
-cmake --preset windows >/dev/null
+# Without the test targets, which would need the test packages; scripts/test.sh turns
+# them on again in the same build folder.
+cmake --preset windows -DVANDREL_TESTS=OFF >/dev/null
 cmake --build --preset windows -j"$(nproc)" \
     --target vandrel_scr vandrel-demo-worker vandrel_share_probe dist
 build="$root/build/windows"
 scr="$build/host/Vandrel.scr"
-probe_exe="$build/tests/e2e/vandrel_share_probe.exe"
+probe_exe="$build/tools/vandrel_share_probe.exe"
 
 source tests/e2e/lib.sh
 demo="$root/build/demo"

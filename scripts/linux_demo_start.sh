@@ -2,9 +2,10 @@
 # WxH and OUT_FILE: installs what is missing, builds vandrel and the demo worker into
 # build/linux ($build), loads the test libraries, and stages both programs with a client
 # folder ($stage) for the demo's user ($E2E_USER: vandrel-e2e as root, else you).
-scripts/install-deps.sh
+case "$0" in *wayland*) demo_kind=wayland ;; *) demo_kind=linux ;; esac
+scripts/install-deps.sh --demo "$demo_kind"
 echo "== building vandrel and the demo worker"
-cmake --preset linux >/dev/null
+cmake --preset linux -DVANDREL_TESTS=OFF -DVANDREL_BENCH=OFF >/dev/null
 cmake --build --preset linux -j"$(nproc)" --target vandrel vandrel-demo-worker
 build="$PWD/build/linux"
 
