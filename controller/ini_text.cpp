@@ -11,7 +11,22 @@ struct Span {
 };
 
 bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t';
+}
+
+// The next line of [p, end): it ends at LF, CR LF or a lone CR, as files from the
+// Windows editor and older Mac tools end them.
+Span nextLine(const char*& p, const char* end) {
+    const char* lineEnd = p;
+    while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r')
+        ++lineEnd;
+    const Span line{p, lineEnd};
+    p = lineEnd;
+    if (p < end && *p == '\r')
+        ++p;
+    if (p < end && *p == '\n')
+        ++p;
+    return line;
 }
 
 Span trim(Span s) {
@@ -44,13 +59,12 @@ bool iniLookup(const char* text, size_t length, const char* section, const char*
                size_t outSize, size_t* fullLength) {
     const char* p = text;
     const char* end = text + length;
+    // The byte-order mark that Windows' editor puts before the first section.
+    if (length >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
+        p += 3;
     bool inSection = false;
     while (p < end) {
-        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        if (lineEnd == nullptr)
-            lineEnd = end;
-        Span line = trim({p, lineEnd});
-        p = lineEnd < end ? lineEnd + 1 : end;
+        Span line = trim(nextLine(p, end));
         if (line.begin == line.end || *line.begin == ';')
             continue;
         if (*line.begin == '[') {
