@@ -4,7 +4,7 @@
 #   1. the daemon starts as an ordinary user (as root: the user vandrel-e2e, made if
 #      missing; the daemon launches no display modes as root), with a home of its own
 #      whose ~/.xscreensaver runs "vandrel --root" and whose vandrel.ini names the worker;
-#   2. xscreensaver-command -activate: vandrel finds no /vandrel_share, starts the demo
+#   2. xscreensaver-command -activate: vandrel finds no /vandrel_share-UID, starts the demo
 #      worker with -min and shows the dashboard once the record is there.
 # Started by scripts/demo.sh --linux, which reads the options.
 # Usage: scripts/demo_linux.sh SECONDS WxH OUT_FILE

@@ -4,7 +4,7 @@
 #   1. sway starts as an ordinary user (as root: the user vandrel-e2e, made if missing,
 #      since sway refuses to run as root; making the user needs root, otherwise it runs
 #      as you), with a home of its own whose vandrel.ini names the worker;
-#   2. `vandrel` (WAYLAND_DISPLAY set, as swayidle runs it) finds no /vandrel_share,
+#   2. `vandrel` (WAYLAND_DISPLAY set, as swayidle runs it) finds no /vandrel_share-UID,
 #      starts the demo worker with -min and covers the output with the dashboard;
 #   3. after SECONDS the output's screenshot (grim), then a key ends the saver.
 # Started by scripts/demo.sh --wayland, which reads the options.

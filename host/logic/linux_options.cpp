@@ -16,7 +16,8 @@ constexpr unsigned kMaxIdleMinutes = 24 * 60;
 const char* const kLinuxUsage =
     "usage: vandrel [--root | --window | --window-id ID] [--x11 | --wayland] [--output NAME]\n"
     "               [--scale N] [--idle [MINUTES]] [--help]\n"
-    "  Shows the volunteer worker's dashboard from its shared record /vandrel_share.\n"
+    "  Shows the volunteer worker's dashboard from its shared record /vandrel_share-UID\n"
+    "  (UID: your numeric user id), and starts the worker when no worker keeps it.\n"
     "  --root          X11: draw on the root window ($XSCREENSAVER_WINDOW when set)\n"
     "  --window        draw in a window of its own; a key or a click closes it\n"
     "  --window-id ID  X11: draw in the window ID (decimal or 0x hexadecimal)\n"

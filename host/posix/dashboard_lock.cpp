@@ -41,19 +41,15 @@ bool heldByOther(int fd, off_t byte) {
 
 DashboardLock::DashboardLock(ScreenRole role, const char* recordName) : role_(role) {
     char name[256];
-    const int n = std::snprintf(name, sizeof name, "%s.saver-%u", recordName,
-                                static_cast<unsigned>(getuid()));
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof name) {
+    Refusal why;
+    if (!objectName(name, sizeof name, recordName, ".saver")) {
         return;
     }
-    const int fd = shm_open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    struct stat info {};
     // An object someone else made could be locked by them to keep the dashboard away.
-    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_uid != getuid())) {
-        close(fd);
-        return;
+    fd_ = openOwnObject(name, O_RDWR | O_CREAT, &why);
+    if (why.text[0] != '\0') {
+        std::fprintf(stderr, "vandrel: %s: the saver acts alone\n", why.text);
     }
-    fd_ = fd;
     if (fd_ >= 0) {
         setLock(fd_, kPresent, F_RDLCK);
         if (role_ == ScreenRole::Primary) {

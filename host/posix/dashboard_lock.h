@@ -14,9 +14,10 @@ namespace vandrel {
 //   byte 3  held for a moment by a saver that ends, so that of two savers ending at once
 //           exactly one finds itself the last.
 // Without the object (another user made it, or it cannot be made) a saver acts alone.
+// The object is the record's name plus ".saver".
 class DashboardLock {
   public:
-    DashboardLock(ScreenRole role, const char* recordName = kPosixShareName);
+    DashboardLock(ScreenRole role, const char* recordName = posixShareName());
     ~DashboardLock();
     DashboardLock(const DashboardLock&) = delete;
     DashboardLock& operator=(const DashboardLock&) = delete;

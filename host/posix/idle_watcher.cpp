@@ -53,8 +53,7 @@ class SessionLock {
 
 bool SessionLock::take(const char* recordName) {
     char name[256];
-    int n = std::snprintf(name, sizeof name, "%s.idle-%u-", recordName,
-                          static_cast<unsigned>(getuid()));
+    int n = std::snprintf(name, sizeof name, "%s.idle-", recordName);
     for (const char* p = sessionName(); *p != '\0' && n > 0 && n < 200; ++p) {
         // A display name may hold '/' (an absolute socket path), which shm names must not.
         const bool plain = (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') ||
@@ -65,11 +64,12 @@ bool SessionLock::take(const char* recordName) {
         return true;
     }
     name[n] = '\0';
-    const int fd = shm_open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0 || info.st_uid != getuid()) {
-        if (fd >= 0) {
-            close(fd);  // another user's object could be locked to keep the saver away
+    // Another user's object could be locked to keep the saver away.
+    Refusal why;
+    const int fd = openOwnObject(name, O_RDWR | O_CREAT, &why);
+    if (fd < 0) {
+        if (why.text[0] != '\0') {
+            std::fprintf(stderr, "vandrel: %s: the watcher acts alone\n", why.text);
         }
         return true;
     }

@@ -22,6 +22,6 @@ uint32_t idleTimeoutMs(const LinuxOptions& options);
 // watcher of the same user and display returns 0 at once, with a message. Sleeps in poll
 // between the source's events.
 int runIdleWatcher(IdleSource& source, const LinuxOptions& options, ShowSaver show,
-                   const char* recordName = kPosixShareName);
+                   const char* recordName = posixShareName());
 
 }  // namespace vandrel

@@ -1,7 +1,6 @@
 #include "host/posix/saver_core.h"
 
 #include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -9,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -77,23 +77,21 @@ class SaverCore {
     PosixShare share_;
     std::unique_ptr<Dashboard> dashboard_;  // from an attach until the mapping goes
     std::optional<DashboardLock> lock_;     // not in label mode, which never attaches
-    bool mayStartWorker_ = true;            // once a run, and never after an attach
-    bool ownerTold_ = false;
-    uint32_t lockFrom_ = 0;  // no try for the dashboard before
+    bool mayStartWorker_ = true;            // once a run: at the start, or after a crash
+    Refusal told_;                          // the latest refusal said on stderr
+    uint32_t lockFrom_ = 0;                 // no try for the dashboard before
 };
 
 SaverCore* current = nullptr;
 
 bool SaverCore::attach() {
-    long owner = -1;
-    if (!openShare(share_, recordName_, &owner)) {
-        if (owner >= 0 && !ownerTold_) {
-            const passwd* user = getpwuid(static_cast<uid_t>(owner));
-            std::fprintf(stderr,
-                         "vandrel: %s belongs to user %s (uid %ld), not to you: not shown\n",
-                         recordName_, user != nullptr ? user->pw_name : "?", owner);
-            ownerTold_ = true;
+    Refusal why;
+    if (!openShare(share_, recordName_, &why)) {
+        // Tried on every tick: each reason is said once, when it first comes.
+        if (why.text[0] != '\0' && std::strcmp(why.text, told_.text) != 0) {
+            std::fprintf(stderr, "vandrel: %s: not shown\n", why.text);
         }
+        told_ = why;
         return false;
     }
     SharedStatus status(share_.view);
@@ -109,7 +107,7 @@ bool SaverCore::attach() {
     } catch (const std::bad_alloc&) {
         dashboard_.reset();  // without memory for it the screen stays black
     }
-    mayStartWorker_ = false;
+    told_ = Refusal{};
     return true;
 }
 
@@ -124,8 +122,12 @@ void SaverCore::everySecond() {
     if (!lock_) {
         return;
     }
-    if (share_.view != nullptr && (shareLost() || shareReplaced(share_, recordName_))) {
-        letGo();  // a worker ended or restarted; its successor's record is attached below
+    reportWorkerStart();
+    // A worker that ended, restarted or died (a killed one leaves its record behind, its
+    // lock free): the successor's record is attached below, or the worker started.
+    if (share_.view != nullptr &&
+        (shareLost() || shareReplaced(share_, recordName_) || !workerRuns(recordName_))) {
+        letGo();
     }
     if (lock_->shouldYield()) {
         // A saver on the primary monitor came: it takes the record over, the mark on.

@@ -13,7 +13,7 @@ namespace vandrel {
 // takes over) and the lock released before it returns. options.scale, when set, takes
 // precedence over the Scale setting. recordName: the record's object (tests use their own).
 int runSaver(SaverOutput& output, const LinuxOptions& options,
-             const char* recordName = kPosixShareName);
+             const char* recordName = posixShareName());
 
 // For a display's fatal-error path that cannot return to runSaver (Xlib's I/O error
 // handler): detaches and releases the lock as runSaver would. Safe to call when no saver

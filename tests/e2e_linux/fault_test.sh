@@ -2,8 +2,9 @@
 # vandrel's settings path and its check of the record's size, on an Xvfb of its own,
 # with stand-in workers that note how they were started:
 #   1. $XDG_CONFIG_HOME/vandrel/vandrel.ini wins over ~/.config/vandrel/vandrel.ini, which
-#      is read when XDG_CONFIG_HOME is unset; the worker gets -min and runs in ClientDir;
-#   2. a /vandrel_share smaller than the record is treated as missing: the worker is
+#      is read when XDG_CONFIG_HOME is unset; the worker gets -min and runs in ClientDir,
+#      with only descriptors 0 to 2 of vandrel's (one more given for the test);
+#   2. a /vandrel_share-UID smaller than the record is treated as missing: the worker is
 #      started and nothing is written into the object;
 #   3. settings files of garbage around a stand-in that would leave a mark if started
 #      (binary bytes, a [boot] section with broken keys, a path too long for the field
@@ -12,7 +13,7 @@
 #      a valid file is started, so the mark can be made;
 #   4. vandrel started with SIGUSR1 ignored and SIGUSR2 blocked (and SIGPIPE ignored, as
 #      Python leaves it): the worker it starts has every signal at its default and none
-#      blocked;
+#      blocked; a worker that cannot be started (a directory) is told on vandrel's stderr;
 #   5. lost windows and servers, with a record: the --window-id window destroyed ends
 #      vandrel with 0 within 2 s, a garbage XSCREENSAVER_WINDOW with --root and
 #      --window-id 010 (window 10, none) end it with 1 within 2 s and a message on
@@ -47,9 +48,11 @@ start=$SECONDS
 export HOME="$out/home"
 unset XDG_CONFIG_HOME XSCREENSAVER_WINDOW
 
-# Stand-in workers: each writes its name, its arguments and its directory, then ends.
+# Stand-in workers: each writes its name, its arguments, its directory and the
+# descriptors it was given (ls adds 3, its own), then ends.
 for name in xdg home; do
-    printf '#!/bin/sh\necho "%s $* in $PWD" >>"%s/started"\n' "$name" "$out" >"$out/$name.sh"
+    printf '#!/bin/sh\necho "%s $* in $PWD $(ls /proc/self/fd | tr "\\n" " ")" >>"%s/started"\n' \
+        "$name" "$out" >"$out/$name.sh"
     chmod +x "$out/$name.sh"
 done
 # Runs the command with SIGUSR1 ignored and SIGUSR2 blocked.
@@ -62,10 +65,11 @@ os.execv(sys.argv[1], sys.argv[1:])' "$@"
 write_settings "$out/xdg/vandrel/vandrel.ini" 0 0 "$out/xdg.sh" "$out/client"
 write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 "$out/home.sh" "$out/client"
 
-# Runs vandrel --window until a worker has been started (or 10 s), then ends it.
+# Runs vandrel --window, with a descriptor to leak, until a worker has been started (or
+# 10 s), then ends it.
 run_saver() {
     rm -f "$out/started"
-    "$vandrel" --window >>"$out/vandrel.log" 2>&1 &
+    "$vandrel" --window >>"$out/vandrel.log" 2>&1 7</dev/null &
     saver=$!
     wait_for 10 '[ -s "$out/started" ]'
     sleep 0.5
@@ -80,11 +84,11 @@ run_saver() {
 echo "# 1. the settings path"
 clear_record
 XDG_CONFIG_HOME="$out/xdg" run_saver "XDG_CONFIG_HOME set"
-check "the worker of \$XDG_CONFIG_HOME/vandrel/vandrel.ini starts, with -min, in ClientDir" \
-    [ "$started" = "xdg -min in $out/client" ]
+check "the worker of \$XDG_CONFIG_HOME/vandrel/vandrel.ini starts, with -min, in ClientDir, with descriptors 0 to 2 alone" \
+    [ "$started" = "xdg -min in $out/client 0 1 2 3 " ]
 run_saver "XDG_CONFIG_HOME unset"
 check "the worker of ~/.config/vandrel/vandrel.ini starts, with -min, in ClientDir" \
-    [ "$started" = "home -min in $out/client" ]
+    [ "$started" = "home -min in $out/client 0 1 2 3 " ]
 
 echo "# 2. a record object shorter than the record"
 "$snapshot" --demo --write-record "$out/record.bin" "$out/reference.png"
@@ -177,6 +181,14 @@ saver=""
 echo "   the worker's signals:" $(cat "$out/client/signals")
 check "the worker's signals are all at their default and none is blocked" \
     [ "$(tr -s ' \t' ' ' <"$out/client/signals")" = "$(printf 'SigBlk: 0000000000000000\nSigIgn: 0000000000000000')" ]
+
+write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 "$out/client" "$out/client"
+"$vandrel" --window 2>"$out/exec.stderr" &
+saver=$!
+check "a worker that cannot be started is told on stderr" \
+    wait_for 5 'grep -q "cannot start the worker $out/client: Permission denied" "$out/exec.stderr"'
+end_started "$saver"
+saver=""
 
 echo "# 5. lost windows and servers"
 write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 /nonexistent "$out/client"

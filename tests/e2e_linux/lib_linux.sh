@@ -1,6 +1,9 @@
 # Sourced by the Linux end-to-end tests, after tests/e2e/lib.sh (X server, screenshots,
 # checks): the record in /dev/shm, the unprivileged user, processes by name.
-SHM=/dev/shm/vandrel_share
+# The record of user $1 (this process's user without it); SHM is the one the tests
+# watch: this user's, and the test user's once e2e_user has run.
+shm_of() { echo "/dev/shm/vandrel_share-$(id -u ${1:+"$1"})"; }
+SHM=$(shm_of)
 # A run may bring a user of its own: tests that find processes by user and name then
 # leave a concurrent run's alone.
 E2E_USER=${E2E_USER:-vandrel-e2e}
@@ -40,6 +43,7 @@ clear_record() { rm -f "$SHM" "$SHM.lock"; }
 e2e_user() {
     id -u "$E2E_USER" >/dev/null 2>&1 || useradd --create-home --shell /bin/sh "$E2E_USER"
     E2E_HOME=$(getent passwd "$E2E_USER" | cut -d: -f6)
+    SHM=$(shm_of "$E2E_USER")
 }
 
 # Runs a command as that user with a clean environment, through a login-less runuser.

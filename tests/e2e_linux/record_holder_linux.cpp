@@ -1,4 +1,4 @@
-// vandrel_record_holder: serves a fixed record in /vandrel_share until SIGTERM or SIGINT,
+// vandrel_record_holder: serves a fixed record in /vandrel_share-UID until SIGTERM or SIGINT,
 // for the Linux end-to-end tests: the saver's screenshot of it is compared with the
 // snapshot command's rendering of the same file. Like a worker, it sets the file's flags
 // again whenever a saver attaches, since a fresh dashboard draws only what is flagged.

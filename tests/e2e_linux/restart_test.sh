@@ -8,10 +8,15 @@
 #      and a third replaces the object. Each time, within 3 s of the new object, the
 #      window shows the new record, equal to its snapshot, and saverAttached is 1 in the
 #      new object; the worker is never started again. The times are printed.
-#   2. a record of another user (nobody, mode 0666) counts as missing: nothing in it
-#      changes, the window is what it is without a record, one line on stderr names the
-#      owner; root's record is shown;
-#   3. the demo worker makes its record readable by its user alone (mode 600).
+#   2. another user of this user's group squats the old global names and this user's
+#      record (group-writable), its lock and .saver, holding their locks: the record is
+#      not shown (nor when root's), one line on stderr names its owner; the demo worker
+#      refuses the name with exit code 3, naming the owner; once the record and lock are
+#      removed, a record of this user's (mode 600) is shown beside the other squats; the
+#      other user's objects never change;
+#   3. the demo worker killed (SIGKILL, its record left): before a saver starts, and
+#      while one shows. Each time vandrel starts it again, attaches, and the record's
+#      progress moves; killed once more, it is not started again (once a run).
 # Needs root (a user of its own, chown); exits 77, skipped, without it.
 # Usage: restart_test.sh vandrel vandrel-demo-worker vandrel_record_holder
 #                        vandrel-snapshot OUT_DIR
@@ -30,6 +35,7 @@ cleanup() {
     end_started "${saver:-}" 2
     end_started "${holder:-}"
     end_started "${worker:-}"
+    end_started "${squat:-}"
     clear_record
     rm -rf "$stage"
     e2e_cleanup
@@ -121,47 +127,107 @@ stop_saver restart
 check "saverAttached is 0 afterwards" [ "$(rec_int 127140)" = 0 ]
 unhold
 
-echo "# 2. records of other users"
+echo "# 2. another user's squats"
 clear_record
 start_saver none
 sleep 2.5
 shot "$out/none.png"
 stop_saver "no record"
-hold 1 root
+# A second user of this user's group makes the old global names and this user's record
+# (group-writable, a copy of a record) and .saver, and holds their locks.
+squatter="$E2E_USER-squat"
+id -u "$squatter" >/dev/null 2>&1 || useradd -M -g "$(id -g "$E2E_USER")" -s /bin/sh "$squatter"
+old=/dev/shm/vandrel_share
+(exec setpriv --reuid="$squatter" --regid="$(id -g "$E2E_USER")" --init-groups python3 -c '
+import fcntl, os, shutil, sys, time
+os.umask(0)
+for path, mode in [(sys.argv[1], 0o666), (sys.argv[2], 0o660)]:
+    shutil.copyfile(sys.argv[3], path)
+    os.chmod(path, mode)
+fds = [os.open(p, os.O_RDWR | os.O_CREAT, 0o666) for p in sys.argv[4:]]
+for fd in fds:
+    fcntl.flock(fd, fcntl.LOCK_EX)
+    fcntl.lockf(fd, fcntl.LOCK_EX)
+time.sleep(3600)' "$old" "$SHM" "$stage/record1.bin" "$old.lock" "$old.saver-$(id -u "$E2E_USER")" \
+    "$SHM.saver" "$SHM.lock") &
+squat=$!
+wait_for 5 '[ -e "$SHM.lock" ]'
+squats() { find /dev/shm -user "$squatter" -exec stat -c '%n %a' {} + -exec md5sum {} + | sort; }
+before=$(squats)
+for owner in "$squatter" root; do
+    chown "$owner" "$SHM"
+    start_saver "$owner"
+    sleep 2.5
+    shot "$out/$owner.png"
+    diff=$(compare -metric AE "$out/$owner.png" "$out/none.png" null: 2>&1)
+    check "$owner's record: the window is as without a record ($diff pixels differ)" [ "$diff" = 0 ]
+    stop_saver "$owner's record"
+    echo "   stderr: $(cat "$out/$owner.stderr")"
+    check "$owner's record: one line on stderr names the owner" \
+        '[ "$(grep -c "${SHM#/dev/shm} belongs to user $owner " "$out/$owner.stderr")" = 1 ]'
+done
+chown "$squatter" "$SHM"
+as_user "$stage/vandrel-demo-worker" --seconds 5 2>"$out/squatted-worker.stderr"
+code=$?
+echo "   worker: $(cat "$out/squatted-worker.stderr")"
+check "the worker refuses the squatted name with exit code 3 (got $code), naming its owner" \
+    '[ $code = 3 ] && grep -q "user $squatter " "$out/squatted-worker.stderr"'
+check "the other user's objects are left as they were" '[ "$(squats)" = "$before" ]'
+# The administrator removes the squatted record and lock; the old names stay, held.
+rm -f "$SHM" "$SHM.lock"
+before=$(squats)
+hold 1
 wait_for 5 '[ -e "$SHM" ]'
-chmod 666 "$SHM"
-chown nobody "$SHM"
-before=$(md5sum <"$SHM")
-start_saver nobody
-sleep 2.5
-shot "$out/nobody.png"
-diff=$(compare -metric AE "$out/nobody.png" "$out/none.png" null: 2>&1)
-check "nobody's record: the window is as without a record ($diff pixels differ)" [ "$diff" = 0 ]
-check "nobody's record: nothing in it changes (saverAttached $(rec_int 127140))" \
-    '[ "$(md5sum <"$SHM")" = "$before" ]'
-stop_saver "nobody's record"
-echo "   stderr: $(cat "$out/nobody.stderr")"
-check "nobody's record: one line on stderr names the owner" \
-    '[ "$(grep -c nobody "$out/nobody.stderr")" = 1 ]'
-chown root "$SHM"
-start_saver root
-check "root's record: vandrel attaches" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
-sleep 1.5
-settled_shot "$out/root.png"
-diff=$(dashboard_diff "$out/root.png" "$out/reference1.png" 24 77)
-check "root's record is shown ($diff pixels differ)" [ "$diff" = 0 ]
-stop_saver "root's record"
-unhold
-
-echo "# 3. the demo worker's record"
-clear_record
-exec_as_user "$stage/vandrel-demo-worker" --seconds 10 &
-worker=$!
-wait_for 5 '[ -e "$SHM" ]'
-check "the demo worker's record has mode 600 (got $(stat -c %a "$SHM"))" \
+check "this user's record is published beside the squats, mode 600 (got $(stat -c %a "$SHM"))" \
     [ "$(stat -c %a "$SHM")" = 600 ]
-end_started "$worker"
-worker=""
+start_saver beside
+check "beside the squats: vandrel attaches" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+sleep 1.5
+settled_shot "$out/beside.png"
+diff=$(dashboard_diff "$out/beside.png" "$out/reference1.png" 24 77)
+check "beside the squats: this user's dashboard is shown ($diff pixels differ)" [ "$diff" = 0 ]
+stop_saver "beside the squats"
+unhold
+check "the other user's objects are left as they were" '[ "$(squats)" = "$before" ]'
+end_started "$squat"
+squat=""
+rm -f "$old"* "$SHM"*
+
+echo "# 3. a worker killed"
+write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/vandrel-demo-worker" \
+    "$stage/client"
+progress() { od -An -t f4 -j 3236 -N 4 "$SHM" 2>/dev/null | tr -d ' '; }
+kill_worker() {
+    worker=$(pid_of "$E2E_USER" vandrel-demo-worker)
+    kill_started KILL "$worker"
+    wait "$worker" 2>/dev/null
+    sleep 0.3
+}
+# A new worker runs ($2 1) or none ($2 0) within 3 s; with one, the dashboard moves.
+runs_again() {
+    wait_for 3 '[ -n "$(pid_of "$E2E_USER" vandrel-demo-worker)" ]'
+    check "$1: $2 new worker(s) run" [ "$(pids_of "$E2E_USER" vandrel-demo-worker | wc -l)" = "$2" ]
+    [ "$2" = 0 ] && return
+    check "$1: vandrel attaches to its record" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+    local p
+    p=$(progress)
+    sleep 1
+    check "$1: the dashboard moves (progress $p, then $(progress))" '[ "$(progress)" != "$p" ]'
+}
+clear_record
+exec_as_user "$stage/vandrel-demo-worker" &
+wait_for 5 '[ -e "$SHM" ]'
+kill_worker
+start_saver crash1
+runs_again "killed before the saver" 1
+stop_saver "killed before the saver"
+start_saver crash2
+wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+kill_worker
+runs_again "killed while the saver shows" 1
+kill_worker
+runs_again "killed again: started once a run" 0
+stop_saver "killed while the saver shows"
 
 echo "vandrel record restarts and owners: $E2E_FAILURES failure(s) in $((SECONDS - start)) s; screenshots in $out"
 [ "$E2E_FAILURES" = 0 ]

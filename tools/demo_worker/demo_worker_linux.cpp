@@ -1,5 +1,5 @@
 // vandrel-demo-worker: the stand-in analysis worker for Linux. It publishes a synthetic
-// data unit in the POSIX shared-memory object /vandrel_share, with the same generator,
+// data unit in the POSIX shared-memory object /vandrel_share-UID, with the same generator,
 // options, timing and exit codes as the Windows worker, and removes the object when it
 // ends: by itself after --seconds, or on SIGTERM, SIGINT or SIGHUP.
 #include <signal.h>
@@ -126,12 +126,16 @@ int main(int argc, char** argv) {
     catchQuitSignals();
     PosixShare share;
     bool alreadyRunning = false;
-    if (!createShare(share, &alreadyRunning)) {
+    Refusal why;
+    if (!createShare(share, &alreadyRunning, posixShareName(), &why)) {
         if (alreadyRunning) {
             std::fprintf(stderr, "vandrel-demo-worker: another demo worker is running\n");
             return kExitAlreadyRunning;
         }
-        std::fprintf(stderr, "vandrel-demo-worker: cannot create %s\n", kPosixShareName);
+        // Another user's object under this user's name is theirs to remove (or root's):
+        // publishing anywhere else would leave the saver to guess.
+        std::fprintf(stderr, "vandrel-demo-worker: cannot publish %s: %s\n", posixShareName(),
+                     why.text);
         return kExitNoRecord;
     }
 

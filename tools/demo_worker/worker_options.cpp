@@ -13,7 +13,7 @@ const char* const kWorkerUsage =
     "                           [--pass-seconds S] [--passes N] [--serves-file F]\n"
     "\n"
     "A stand-in analysis worker: creates the shared status record vandrel_share\n"
-    "(/vandrel_share in POSIX shared memory on Linux) and publishes a synthetic\n"
+    "(/vandrel_share-UID in POSIX shared memory on Linux) and publishes a synthetic\n"
     "data unit through it until it is closed.\n"
     "\n"
     "  -min               accepted for the saver's sake; changes nothing\n"
@@ -34,7 +34,7 @@ const char* const kWorkerUsage =
     "Ends on Ctrl-C; on Windows on WM_CLOSE to its window (class\n"
     "VandrelDemoWorker), on Linux on SIGTERM or SIGHUP.\n"
     "Exit codes: 0 ended normally, 1 bad arguments, 2 another demo worker is\n"
-    "running, 3 the record could not be created or another program holds it.\n";
+    "running, 3 the record could not be created or another user holds its name.\n";
 
 namespace {
 
