@@ -20,6 +20,8 @@ constexpr const char* kSession = "org.gnome.SessionManager";
 constexpr const char* kSessionPath = "/org/gnome/SessionManager";
 // org.gnome.SessionManager's inhibit flag for idleness.
 constexpr uint32_t kInhibitIdle = 8;
+// A unique connection name (":1.42") fits well within this.
+constexpr size_t kNameSize = 256;
 
 // One call without starting a service by activation: a name nobody owns is an answer.
 // types and args as sd_bus_message_append takes them; none without types.
@@ -65,17 +67,29 @@ class GnomeIdle final : public IdleSource {
     GnomeIdle(const GnomeIdle&) = delete;
     GnomeIdle& operator=(const GnomeIdle&) = delete;
 
-    // False when the bus will not take the matches.
-    bool watchBus() {
-        return sd_bus_match_signal(bus_, &slots_[0], nullptr, kMonitorPath, kMonitor, "WatchFired",
-                                   onWatchFired, this) >= 0 &&
-               sd_bus_match_signal(bus_, &slots_[1], nullptr, kSessionPath, kSession,
-                                   "InhibitorRemoved", onInhibitorRemoved, this) >= 0 &&
-               sd_bus_add_match(bus_, &slots_[2],
-                                "type='signal',sender='org.freedesktop.DBus',"
-                                "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
-                                "arg0='org.gnome.Mutter.IdleMonitor'",
-                                onOwnerChanged, this) >= 0;
+    // Signals count only from the connections that own the monitor's and the session
+    // manager's names now: any other peer on the bus could otherwise show the saver or
+    // hold it off. Each owner is looked up after its NameOwnerChanged is matched, so that
+    // no change goes unseen. False, with the reason in why, when there is no monitor or
+    // the bus will not take the matches.
+    bool watchBus(char* why, size_t whySize) {
+        char monitor[kNameSize] = "", session[kNameSize] = "";
+        const bool matched = matchOwner(kMonitor, slots_[2], onMonitorOwnerChanged) &&
+                             matchOwner(kSession, slots_[3], onSessionOwnerChanged);
+        if (matched && !ownerOf(kMonitor, monitor, sizeof monitor)) {
+            std::snprintf(why, whySize, "the session bus has no %s", kMonitor);
+            return false;
+        }
+        ownerOf(kSession, session, sizeof session);
+        if (!matched ||
+            sd_bus_match_signal(bus_, &slots_[0], monitor, kMonitorPath, kMonitor, "WatchFired",
+                                onWatchFired, this) < 0 ||
+            !followSession(session)) {
+            std::snprintf(why, whySize, "the session bus refused to pass on %s's signals",
+                          kMonitor);
+            return false;
+        }
+        return true;
     }
 
     const char* name() const override { return kMonitor; }
@@ -111,6 +125,36 @@ class GnomeIdle final : public IdleSource {
     }
 
   private:
+    bool matchOwner(const char* name, sd_bus_slot*& slot, sd_bus_message_handler_t handler) {
+        char rule[160];
+        std::snprintf(rule, sizeof rule,
+                      "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop."
+                      "DBus',member='NameOwnerChanged',arg0='%s'",
+                      name);
+        return sd_bus_add_match(bus_, &slot, rule, handler, this) >= 0;
+    }
+
+    // The unique name that owns name now into owner; false when nobody does.
+    bool ownerOf(const char* name, char* owner, size_t size) {
+        sd_bus_message* reply = nullptr;
+        const char* unique = nullptr;
+        const bool owned = call(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                "org.freedesktop.DBus", "GetNameOwner", &reply, "s", name) >= 0 &&
+                           sd_bus_message_read(reply, "s", &unique) >= 0;
+        std::snprintf(owner, size, "%s", owned ? unique : "");
+        sd_bus_message_unref(reply);
+        return owned;
+    }
+
+    // InhibitorRemoved from the session manager that owns its name now; none without one.
+    // Asynchronous, as it may run in the dispatch of NameOwnerChanged.
+    bool followSession(const char* owner) {
+        slots_[1] = sd_bus_slot_unref(slots_[1]);
+        return owner[0] == '\0' || sd_bus_match_signal_async(
+                                       bus_, &slots_[1], owner, kSessionPath, kSession,
+                                       "InhibitorRemoved", onInhibitorRemoved, nullptr, this) >= 0;
+    }
+
     // The saver shows next. GNOME Shell's overview (open after login) would show its window
     // as a thumbnail only, so it closes first; without the shell, nothing to do.
     void closeOverview() {
@@ -183,7 +227,7 @@ class GnomeIdle final : public IdleSource {
         return 0;
     }
 
-    static int onOwnerChanged(sd_bus_message* message, void* self, sd_bus_error*) {
+    static int onMonitorOwnerChanged(sd_bus_message* message, void* self, sd_bus_error*) {
         const char *name = nullptr, *before = nullptr, *after = nullptr;
         if (sd_bus_message_read(message, "sss", &name, &before, &after) >= 0 &&
             std::strcmp(name, kMonitor) == 0) {
@@ -193,8 +237,21 @@ class GnomeIdle final : public IdleSource {
         return 0;
     }
 
+    // A session manager that goes takes its inhibitors along, as an InhibitorRemoved
+    // would say; one that comes is followed.
+    static int onSessionOwnerChanged(sd_bus_message* message, void* self, sd_bus_error*) {
+        GnomeIdle& source = *static_cast<GnomeIdle*>(self);
+        const char *name = nullptr, *before = nullptr, *after = nullptr;
+        if (sd_bus_message_read(message, "sss", &name, &before, &after) >= 0 &&
+            std::strcmp(name, kSession) == 0) {
+            source.startOver_ = source.startOver_ || before[0] != '\0';
+            source.lost_ = source.lost_ || !source.followSession(after);
+        }
+        return 0;
+    }
+
     sd_bus* bus_;
-    sd_bus_slot* slots_[3] = {};
+    sd_bus_slot* slots_[4] = {};
     uint32_t timeoutMs_ = 0;
     uint32_t idleId_ = 0, activeId_ = 0;
     bool idleFired_ = false;
@@ -211,21 +268,8 @@ std::unique_ptr<IdleSource> openGnomeIdle(char* why, size_t whySize) {
                       kMonitor);
         return nullptr;
     }
-    sd_bus_message* reply = nullptr;
-    int owned = 0;
-    if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus", "NameHasOwner", nullptr, &reply, "s",
-                           kMonitor) < 0 ||
-        sd_bus_message_read(reply, "b", &owned) < 0 || owned == 0) {
-        std::snprintf(why, whySize, "the session bus has no %s", kMonitor);
-        sd_bus_message_unref(reply);
-        sd_bus_flush_close_unref(bus);
-        return nullptr;
-    }
-    sd_bus_message_unref(reply);
     auto source = std::make_unique<GnomeIdle>(bus);
-    if (!source->watchBus()) {
-        std::snprintf(why, whySize, "the session bus refused to pass on %s's signals", kMonitor);
+    if (!source->watchBus(why, whySize)) {
         return nullptr;
     }
     return source;

@@ -2,10 +2,11 @@
 # vandrel --idle 0.033 (1980 ms) as the unprivileged user on a headless GNOME Shell of its
 # own (the IdleMonitor), with a fixed record: 1. nothing at 1 s in a session idle for 3 s,
 # then the first of two 800x600 monitors, over the top bar and overview, is the record's
-# rendering at (24, 77) on black, 0 pixels differing, the other black; 2. an idle inhibitor
-# keeps it away until it goes; 3. the shell killed under the saver and while it waits;
-# 4. a missing bus and IdleMonitor named. Exit codes (SIGTERM 0, the rest 1), saverAttached
-# 0 after each. Exits 77, skipped, without root or GNOME Shell.
+# rendering at (24, 77) on black, 0 pixels differing, the other black, whatever else is
+# inhibited; 2. forged signals ignored; 3. an idle inhibitor keeps it away until it goes;
+# 4. the shell killed under the saver and while it waits; 5. a missing bus and IdleMonitor
+# named. Exit codes (SIGTERM 0, the rest 1), saverAttached 0 after each. Exits 77, skipped,
+# without root or GNOME Shell.
 # Usage: mutter_test.sh vandrel vandrel_record_holder vandrel-snapshot OUT_DIR
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -26,14 +27,17 @@ case $? in
 esac
 wl_expected 800 600 "$out/reference.png" 24 77 1 "$out/expected.png"
 
-# Starts vandrel --idle as the user; sets saver and t0 (ns).
+# Starts vandrel --idle as the user, after $1 minutes (0.033); sets saver and t0 (ns).
 idle() {
-    (wl_exec_as_user "$stage/vandrel" --idle 0.033) >>"$out/vandrel.log" 2>&1 &
+    (wl_exec_as_user "$stage/vandrel" --idle "${1:-0.033}") >>"$out/vandrel.log" 2>&1 &
     saver=$! t0=$(date +%s%N)
 }
 attached() { [ "$(rec_int 127140)" = 1 ]; }
 
-echo "# 1. after the timeout, on the first of two monitors"
+echo "# 1. after the timeout, on the first of two monitors, whatever but idleness is inhibited"
+(wl_exec_as_user gnome-session-inhibit --inhibit logout:switch-user:suspend:automount \
+    --inhibit-only) >/dev/null 2>&1 &
+inhibitor=$!
 sleep 3 # a session idle for a while: the wait still counts from the start
 idle
 sleep 1
@@ -54,7 +58,22 @@ check "the second monitor is black" '[ "$(lit_pixels "$out/second.png")" = 0 ]'
 kill_started TERM "$saver"
 ended 0 "SIGTERM"
 
-echo "# 2. an idle inhibitor"
+echo "# 2. to the watcher from another connection: WatchFired (ids 1-40), InhibitorRemoved"
+idle 0.1 # 6 s
+forge() { wl_as_user gdbus emit -e -d "$dest" -o "/org/gnome/$1" -s "org.gnome.$2" "$3"; }
+wait_for 5 'dest=$(wl_as_user busctl --user list --unique | awk "\$2 == $saver {print \$1}") &&
+    [ -n "$dest" ]' && sleep 1 # armed
+for id in $(seq 40); do forge Mutter/IdleMonitor/Core Mutter.IdleMonitor.WatchFired "@u $id"; done
+check "a forged WatchFired shows nothing ($dest)" '! attached'
+while [ $(($(date +%s%N) - t0)) -lt 7500000000 ]; do # 1.5 s past the timeout
+    forge SessionManager SessionManager.InhibitorRemoved "@o '/'"; sleep 0.3
+done
+check "forged InhibitorRemoved do not start the 6 s wait over" wait_for 3 attached
+kill_started TERM "$saver"
+ended 0 "forged signals"
+
+echo "# 3. an idle inhibitor"
+end_started "$inhibitor" 2
 (wl_exec_as_user gnome-session-inhibit --inhibit idle --inhibit-only) >/dev/null 2>&1 &
 inhibitor=$!
 idle
@@ -63,7 +82,7 @@ check "held off by the inhibitor for 5 s" '! attached && is_running "$saver"'
 end_started "$inhibitor" 2
 check "shown within 5 s once the inhibitor goes" wait_for 5 attached
 
-echo "# 3. the shell killed under the saver, and (a new one) while --idle waits"
+echo "# 4. the shell killed under the saver, and (a new one) while --idle waits"
 kill_started KILL "$WL_COMPOSITOR_PID"
 ended 1 "under the saver"
 wl_cleanup
@@ -73,7 +92,7 @@ sleep 1
 kill_started KILL "$WL_COMPOSITOR_PID"
 ended 1 "while waiting"
 
-echo "# 4. what is missing: vandrel --idle on bus \$1 ends with 1, naming the lack \$2"
+echo "# 5. what is missing: vandrel --idle on bus \$1 ends with 1, naming the lack \$2"
 lacks() {
     message=$(wl_as_user env -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS="$1" \
         "$stage/vandrel" --idle 2>&1)
