@@ -73,6 +73,11 @@ bool attachToWorker(HWND) {
     }
     controller.view = view;
     SharedStatus status(view);
+    // A saver before this one never let go (ended by the system, a logoff, a forced end):
+    // the worker sees no new attach and flags nothing, so every part is asked for here.
+    if (status.loadI32(rec::saverAttached) != 0) {
+        status.markEveryPart();
+    }
     status.storeI32(rec::saverAttached, 1);
     status.storeI32(rec::saverPriorityClass, controller.priorityClass);
     // The dashboard makes its own DIB-section canvases, so no window DC is borrowed.
