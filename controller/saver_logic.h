@@ -9,11 +9,7 @@
 // the tick-by-tick state. Each host only feeds them its messages.
 namespace vandrel {
 
-// A point in pixels.
-struct CursorPoint {
-    int32_t x;
-    int32_t y;
-};
+using CursorPoint = Point;
 
 // --- Settings -------------------------------------------------------------------
 

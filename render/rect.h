@@ -4,6 +4,13 @@
 
 namespace vandrel {
 
+// A point in pixels.
+struct Point {
+    int32_t x;
+    int32_t y;
+    friend constexpr bool operator==(const Point&, const Point&) = default;
+};
+
 // Left, top, right, bottom in pixels; right and bottom are exclusive. A rectangle with
 // no area (right <= left or bottom <= top) is empty, wherever it lies.
 struct Rect {
