@@ -193,20 +193,11 @@ WaylandOutput::~WaylandOutput() {
     setDashboard(nullptr);
     window_.reset();
     for (auto& screen : screens_) {
-        screen->surface.reset();
-        if (screen->xdgOutput != nullptr) {
-            zxdg_output_v1_destroy(screen->xdgOutput);
-        }
-        if (screen->version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-            wl_output_release(screen->output);
-        } else {
-            wl_output_destroy(screen->output);
-        }
+        dropScreen(*screen);
     }
     screens_.clear();
     for (auto& seat : seats_) {
-        releaseSeat(*seat);
-        wl_seat_destroy(seat->seat);
+        dropSeat(*seat);
     }
     seats_.clear();
     if (xdgOutputs_ != nullptr) {
@@ -241,23 +232,28 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
     auto bind = [&](const wl_interface* type, uint32_t highest) {
         return wl_registry_bind(registry, name, type, std::min(version, highest));
     };
-    if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+    // The first of each singleton is kept: one announced again would leak the first, or
+    // change the globals under the surfaces made with them.
+    auto is = [&](const wl_interface& type, const void* bound) {
+        return bound == nullptr && std::strcmp(interface, type.name) == 0;
+    };
+    if (is(wl_compositor_interface, globals_.compositor)) {
         globals_.compositorVersion = std::min(version, 4u);  // 4: damage in buffer pixels
         globals_.compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
-    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+    } else if (is(wl_shm_interface, globals_.shm)) {
         globals_.shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
-    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+    } else if (is(xdg_wm_base_interface, globals_.wmBase)) {
         globals_.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
         xdg_wm_base_add_listener(globals_.wmBase, &WaylandListeners::wmBase, this);
-    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+    } else if (is(zwlr_layer_shell_v1_interface, globals_.layerShell)) {
         globals_.layerShell =
             static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
-    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+    } else if (is(wp_viewporter_interface, globals_.viewporter)) {
         globals_.viewporter = static_cast<wp_viewporter*>(bind(&wp_viewporter_interface, 1));
-    } else if (std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
+    } else if (is(wl_subcompositor_interface, globals_.subcompositor)) {
         globals_.subcompositor =
             static_cast<wl_subcompositor*>(bind(&wl_subcompositor_interface, 1));
-    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+    } else if (is(zxdg_output_manager_v1_interface, xdgOutputs_)) {
         xdgOutputs_ =
             static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
         for (auto& screen : screens_) {
@@ -277,6 +273,7 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
         auto seat = std::make_unique<Seat>();
         seat->owner = this;
         seat->global = name;
+        seat->version = std::min(version, 5u);
         seat->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
         wl_seat_add_listener(seat->seat, &WaylandListeners::seat, seat.get());
         seats_.push_back(std::move(seat));
@@ -302,25 +299,40 @@ void WaylandOutput::onGlobalRemove(uint32_t name) {
         if (windowOutput_ == screen.output) {
             windowOutput_ = nullptr;
         }
-        screen.surface.reset();
-        if (screen.xdgOutput != nullptr) {
-            zxdg_output_v1_destroy(screen.xdgOutput);
+        if (window_ != nullptr) {
+            window_->forget(screen.output);
         }
-        if (screen.version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-            wl_output_release(screen.output);
-        } else {
-            wl_output_destroy(screen.output);
-        }
+        dropScreen(screen);
         screens_.erase(it);
         return;
     }
     for (auto it = seats_.begin(); it != seats_.end(); ++it) {
         if ((*it)->global == name) {
-            releaseSeat(**it);
-            wl_seat_destroy((*it)->seat);
+            dropSeat(**it);
             seats_.erase(it);
             return;
         }
+    }
+}
+
+void WaylandOutput::dropScreen(Screen& screen) {
+    screen.surface.reset();
+    if (screen.xdgOutput != nullptr) {
+        zxdg_output_v1_destroy(screen.xdgOutput);
+    }
+    if (screen.version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+        wl_output_release(screen.output);
+    } else {
+        wl_output_destroy(screen.output);
+    }
+}
+
+void WaylandOutput::dropSeat(Seat& seat) {
+    releaseSeat(seat);
+    if (seat.version >= WL_SEAT_RELEASE_SINCE_VERSION) {
+        wl_seat_release(seat.seat);  // the compositor frees its side too
+    } else {
+        wl_seat_destroy(seat.seat);
     }
 }
 

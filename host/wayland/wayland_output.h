@@ -73,6 +73,7 @@ class WaylandOutput final : public SaverOutput {
     struct Seat {
         WaylandOutput* owner;
         uint32_t global;
+        uint32_t version;
         wl_seat* seat;
         wl_pointer* pointer = nullptr;
         wl_keyboard* keyboard = nullptr;
@@ -98,6 +99,9 @@ class WaylandOutput final : public SaverOutput {
     void dropParts();
     Screen* screenOf(const wl_surface* surface);
     void releaseSeat(Seat& seat);
+    // Let go of everything the output or seat holds, the object itself last.
+    void dropScreen(Screen& screen);
+    void dropSeat(Seat& seat);
 
     wl_display* display_;
     LinuxOptions options_;

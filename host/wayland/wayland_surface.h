@@ -94,6 +94,12 @@ class WaylandSurface {
     void onConfigure(int32_t logicalWidth, int32_t logicalHeight);
     void onClosed() { closed_ = true; }
     void onEnter(wl_output* output) { entered_ = output; }
+    // The output is going: a later one may be given its address.
+    void forget(const wl_output* output) {
+        if (entered_ == output) {
+            entered_ = nullptr;
+        }
+    }
     void onFrameDone();
     void onReleased(int slot) { chain_.released(slot); }
     void setPendingSize(int32_t w, int32_t h) {
