@@ -38,7 +38,8 @@ ended() {
 
 # Starts a headless sway whose first output, HEADLESS-1, is WxH ($1) at 0,0 with the
 # desktop colour #3366cc, and exports WAYLAND_DISPLAY and SWAYSOCK; its pid lands in
-# WL_COMPOSITOR_PID. Returns 1 when it does not answer within 10 s.
+# WL_COMPOSITOR_PID. With WL_OUTPUTS=0 it starts without any (HEADLESS-1 is the first
+# `swaymsg create_output` makes). Returns 1 when it does not answer within 10 s.
 wl_sway() {
     wl_runtime
     cat >"$WL_RUNTIME/sway.conf" <<CONF
@@ -48,7 +49,8 @@ output HEADLESS-1 resolution $1 position 0 0
 CONF
     chmod a+r "$WL_RUNTIME/sway.conf"
     (wl_exec_as_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-        sway -c "$WL_RUNTIME/sway.conf") >"$WL_RUNTIME/sway.log" 2>&1 &
+        WLR_HEADLESS_OUTPUTS="${WL_OUTPUTS:-1}" sway -c "$WL_RUNTIME/sway.conf") \
+        >"$WL_RUNTIME/sway.log" 2>&1 &
     WL_COMPOSITOR_PID=$!
     wait_for 10 'ls "$WL_RUNTIME"/sway-ipc.*.sock >/dev/null 2>&1' || return 1
     export SWAYSOCK
