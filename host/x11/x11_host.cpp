@@ -34,19 +34,21 @@ void onIOErrorExit(Display*, void*) {
 struct Target {
     Window window = 0;
     bool ownWindow = false;
+    Window cover = 0;  // with --idle, the window over the whole screen that holds window
 };
 
 // Without a daemon, the saver covers the screen itself: a black override-redirect window
-// over the whole root that takes the keyboard and the pointer, and in it the drawing
-// window on the primary monitor (the whole screen when no monitor is told apart).
-Window coverScreen(Display* d) {
+// over the whole root, and in it the drawing window on the primary monitor (the whole
+// screen when no monitor is told apart). It takes neither the focus nor a grab, and is
+// raised only as it comes: a screen locker that starts later comes over it and gets the
+// keyboard and the pointer.
+Window coverScreen(Display* d, Window& cover) {
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.background_pixel = BlackPixel(d, screen);
-    attributes.cursor = None;
-    const Window cover =
+    cover =
         XCreateWindow(d, root, 0, 0, static_cast<unsigned>(DisplayWidth(d, screen)),
                       static_cast<unsigned>(DisplayHeight(d, screen)), 0, CopyFromParent,
                       InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
@@ -63,25 +65,6 @@ Window coverScreen(Display* d) {
                                                BlackPixel(d, screen), BlackPixel(d, screen));
     XMapWindow(d, drawing);
     XMapRaised(d, cover);
-    XSync(d, False);
-    // Another client may hold a grab for a moment (a menu that is open): try for a second.
-    const unsigned pointerEvents = ButtonPressMask | PointerMotionMask;
-    bool keyboard = false, pointer = false;
-    for (int tries = 0; tries < 20 && !(keyboard && pointer); ++tries) {
-        keyboard = keyboard || XGrabKeyboard(d, cover, False, GrabModeAsync, GrabModeAsync,
-                                             CurrentTime) == GrabSuccess;
-        pointer = pointer || XGrabPointer(d, cover, False, pointerEvents, GrabModeAsync,
-                                          GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
-        if (!(keyboard && pointer)) {
-            usleep(50 * 1000);
-        }
-    }
-    if (!keyboard || !pointer) {
-        std::fputs(
-            "vandrel: another program holds the keyboard or the pointer: input that "
-            "goes to it does not end the saver\n",
-            stderr);
-    }
     return drawing;
 }
 
@@ -112,7 +95,7 @@ bool chooseWindow(Display* d, const LinuxOptions& options, Target& target) {
             target.window = static_cast<Window>(id);
             break;
         case X11Target::Cover:
-            target.window = coverScreen(d);
+            target.window = coverScreen(d, target.cover);
             target.ownWindow = true;
             break;
         default: {
@@ -154,24 +137,32 @@ int runX11(const LinuxOptions& options) {
         XCloseDisplay(display);
         return 1;
     }
+    X11Output::watchWindow(target.window);
     if (!X11Output::canDraw(display, target.window, reason, sizeof reason)) {
         std::fprintf(stderr, "vandrel: window 0x%lx: %s\n", target.window, reason);
         XCloseDisplay(display);
         return 1;
     }
     long events = ExposureMask | StructureNotifyMask;
-    if (target.ownWindow) {
+    if (target.ownWindow && target.cover == 0) {
         events |= KeyPressMask | ButtonPressMask;
     }
     XSelectInput(display, target.window, events);
     XSetWindowBackground(display, target.window, BlackPixel(display, DefaultScreen(display)));
     XClearWindow(display, target.window);
-    if (target.ownWindow) {
+    if (target.ownWindow && target.cover == 0) {
         XMapRaised(display, target.window);
     }
     int exitCode;
     {
         X11Output output(display, target.window, target.ownWindow);
+        if (target.cover != 0 && !output.watchInputEverywhere()) {
+            std::fputs(
+                "vandrel: the X display lacks XInput 2.1: only input over the saver's own "
+                "window ends it\n",
+                stderr);
+            XSelectInput(display, target.cover, KeyPressMask | ButtonPressMask | PointerMotionMask);
+        }
         exitCode = runSaver(output, options);
     }  // its images and GC belong to the connection
     XCloseDisplay(display);

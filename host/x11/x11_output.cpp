@@ -21,16 +21,19 @@ namespace {
 // Far beyond any screen; keeps the image's byte count well inside 32 bits.
 constexpr int32_t kMaxImageSide = 16384;
 
-// What the errors the server sent say; Xlib has one handler for the whole process.
+// What the errors the server sent say; Xlib has one handler for the whole process, for
+// every show that process runs and for the idle watcher's connection too.
 bool probingShm = false;
 bool shmRefused = false;
+Window shownWindow = 0;  // the current show's window; errors about others are not ours
 bool windowLost = false;
 
 int onXError(Display*, XErrorEvent* error) {
     if (probingShm) {
         shmRefused = true;
-    } else if (error->error_code == BadWindow || error->error_code == BadDrawable) {
-        windowLost = true;  // the only window and drawable this program uses is its window
+    } else if ((error->error_code == BadWindow || error->error_code == BadDrawable) &&
+               shownWindow != 0 && error->resourceid == shownWindow) {
+        windowLost = true;
     }
     return 0;
 }
@@ -81,6 +84,11 @@ std::vector<MonitorBox> X11Output::monitors(Display* display) {
 
 void X11Output::watchErrors() {
     XSetErrorHandler(onXError);
+}
+
+void X11Output::watchWindow(Window window) {
+    shownWindow = window;
+    windowLost = false;
 }
 
 bool X11Output::canDraw(Display* display, Window window, char* reason, int reasonSize) {
@@ -137,6 +145,10 @@ X11Output::X11Output(Display* display, Window window, bool ownWindow)
     shmAvailable_ = XShmQueryExtension(display_) && name != nullptr && name[0] == ':';
 }
 
+bool X11Output::watchInputEverywhere() {
+    return rawInput_.watch(display_);
+}
+
 X11Output::~X11Output() {
     releaseImage();
     XFreeGC(display_, labelGc_);
@@ -161,6 +173,18 @@ void X11Output::handle(const XEvent& event, OutputEvents& events) {
             break;
         case DestroyNotify:
             events.end = events.end || event.xdestroywindow.window == window_;
+            break;
+        case GenericEvent:
+            switch (rawInput_.read(event)) {
+                case X11RawInput::Kind::Press:
+                    events.end = true;
+                    break;
+                case X11RawInput::Kind::Motion:
+                    pointerMoved_ = true;  // where to: asked once the batch is read
+                    break;
+                default:
+                    break;
+            }
             break;
         case MotionNotify: {
             // Only a cover window asks for motion: travel past the threshold ends it.
@@ -187,6 +211,22 @@ void X11Output::dispatch(OutputEvents& events) {
         XEvent event;
         XNextEvent(display_, &event);
         handle(event, events);
+    }
+    if (pointerMoved_) {
+        // Raw motion carries the device's own units, before acceleration: the travel is
+        // measured in screen pixels from where the pointer is now.
+        pointerMoved_ = false;
+        Window root = 0, child = 0;
+        int x = 0, y = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        if (XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &x, &y, &wx, &wy,
+                          &mask)) {
+            if (!haveReference_) {
+                haveReference_ = true;
+                reference_ = {x, y};
+            }
+            events.end = events.end || movedPastThreshold(reference_, {x, y});
+        }
     }
     if (windowLost) {
         events.end = true;  // exit code 0: whoever owned the window ended the show

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "host/posix/saver_output.h"
+#include "host/x11/x11_raw_input.h"
 // After the project's headers: Xlib defines None, a name the controller's enums use.
 #include <X11/Xlib.h>
 
@@ -12,8 +13,8 @@ namespace vandrel {
 // and the two-line label, through a shared-memory image when the server offers MIT-SHM,
 // else through XPutImage, in the server's pixel format for the window's 24-bit TrueColor
 // visual (24 or 32 bits per pixel). It reports the window's size, exposures, its end
-// (destroyed, or a key, a click or pointer travel in a window of the saver's own) and
-// whether it lies on the primary monitor.
+// (destroyed; a key or a click in a window of the saver's own; with a cover, a key, a
+// click or pointer travel anywhere) and whether it lies on the primary monitor.
 class X11Output final : public SaverOutput {
   public:
     // The window must exist and be drawable (see canDraw); ownWindow: the saver made it,
@@ -23,14 +24,22 @@ class X11Output final : public SaverOutput {
     X11Output(const X11Output&) = delete;
     X11Output& operator=(const X11Output&) = delete;
 
-    // Takes over Xlib's error handler, which would end the process on the first error:
-    // errors about the window end the saver through dispatch instead. Once, before the
-    // first request about the window.
+    // Takes over Xlib's error handler, which would end the process on the first error.
+    // Before a show's first request.
     static void watchErrors();
+    // From now on, errors about this window, the show's own (BadWindow, BadDrawable),
+    // end the show through dispatch; an earlier show's errors, and errors about any
+    // other window, another program's, are forgotten.
+    static void watchWindow(Window window);
     // Whether a window's visual is one the output draws into; when not, why, in reason.
     static bool canDraw(Display* display, Window window, char* reason, int reasonSize);
     // The monitors RandR 1.5 reports; none without it.
     static std::vector<MonitorBox> monitors(Display* display);
+
+    // A key, a button or pointer travel anywhere on the display ends the saver, seen
+    // without a grab, so a screen locker can still take the keyboard and the pointer.
+    // False when the server cannot report input that way.
+    bool watchInputEverywhere();
 
     int connectionFd() const override { return ConnectionNumber(display_); }
     void dispatch(OutputEvents& events) override;
@@ -66,6 +75,8 @@ class X11Output final : public SaverOutput {
     int32_t imageWidth_ = 0, imageHeight_ = 0;
     bool haveReference_ = false;  // the pointer's first position, for the travel rule
     CursorPoint reference_{0, 0};
+    X11RawInput rawInput_;
+    bool pointerMoved_ = false;
 };
 
 }  // namespace vandrel
