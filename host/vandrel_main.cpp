@@ -1,8 +1,12 @@
 // vandrel: the saver for Linux desktops, on X11 (a display mode of xscreensaver, or a
 // window) or on Wayland (an overlay over every output, started by an idle daemon); with
 // --idle, its own idle watcher that starts it.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "host/logic/linux_options.h"
@@ -51,6 +55,27 @@ std::unique_ptr<IdleSource> openIdleSource() {
     return nullptr;
 }
 
+// vandrel-settings, a program of its own so that the saver links no GTK: from a build
+// tree beside this one, else on PATH. Returns only when it cannot be started.
+int openSettingsWindow() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+    }
+    if (const char* slash = n > 0 ? std::strrchr(self, '/') : nullptr) {
+        char built[4096 + 32];
+        std::snprintf(built, sizeof built, "%.*s/settings_gtk/vandrel-settings",
+                      static_cast<int>(slash - self), self);
+        if (access(built, X_OK) == 0) {
+            execl(built, built, static_cast<char*>(nullptr));
+        }
+    }
+    execlp("vandrel-settings", "vandrel-settings", static_cast<char*>(nullptr));
+    std::fprintf(stderr, "vandrel: cannot start vandrel-settings: %s\n", std::strerror(errno));
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,6 +88,9 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(kLinuxUsage, stdout);
         return 0;
+    }
+    if (options.settings) {
+        return openSettingsWindow();
     }
     installQuitSignals();
     if (!options.idle) {

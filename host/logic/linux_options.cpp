@@ -15,7 +15,7 @@ constexpr unsigned kMaxIdleMinutes = 24 * 60;
 
 const char* const kLinuxUsage =
     "usage: vandrel [--root | --window | --window-id ID] [--x11 | --wayland] [--output NAME]\n"
-    "               [--scale N] [--idle [MINUTES]] [--help]\n"
+    "               [--scale N] [--idle [MINUTES]] [--settings] [--help]\n"
     "  Shows the volunteer worker's dashboard from its shared record /vandrel_share-UID\n"
     "  (UID: your numeric user id), and starts the worker when no worker keeps it.\n"
     "  --root          X11: draw on the root window ($XSCREENSAVER_WINDOW when set)\n"
@@ -27,6 +27,7 @@ const char* const kLinuxUsage =
     "  --scale N       dashboard size: 0 automatic, 1 to 8 a fixed factor (over Scale=)\n"
     "  --idle [MINUTES]  keep running: show the saver after MINUTES without input (default\n"
     "                  IdleMinutes=, else 5), and again after each time it ends\n"
+    "  --settings      open the settings window, vandrel-settings\n"
     "  Without a target it covers the screen: on Wayland every output (ended by a key, a\n"
     "  click, a touch or pointer travel), on X11 $XSCREENSAVER_WINDOW or a window of its own.\n"
     "  Settings: $XDG_CONFIG_HOME/vandrel/vandrel.ini (else ~/.config/vandrel/vandrel.ini),\n"
@@ -156,6 +157,8 @@ bool parseLinuxOptions(int argc, const char* const* argv, LinuxOptions& options,
                 }
                 ++i;
             }
+        } else if (std::strcmp(name, "-settings") == 0) {
+            options.settings = true;
         } else if (std::strcmp(name, "-help") == 0 || std::strcmp(name, "-h") == 0) {
             options.help = true;
         } else {

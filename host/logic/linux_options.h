@@ -26,6 +26,7 @@ struct LinuxOptions {
     int32_t scale = -1;                           // --scale N: -1 unset, 0 automatic, 1..8
     bool idle = false;                            // --idle [MINUTES]: wait, show, wait again
     uint32_t idleMs = 0;                          // its MINUTES; 0 leaves it to the setting
+    bool settings = false;                        // --settings: the settings window instead
     bool help = false;
 };
 
