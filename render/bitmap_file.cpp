@@ -1,11 +1,11 @@
 // Reads an uncompressed 8-bit bitmap file ourselves, so that a hostile or truncated file
 // can only ever fail to draw: every size is checked before anything is allocated.
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "render/canvas.h"
+#include "render/regular_file.h"
 
 namespace vandrel {
 
@@ -28,21 +28,15 @@ uint16_t readUint16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 void Canvas::drawBitmapFile(const char* path, int32_t x, int32_t y, int32_t width, int32_t height) {
     if (!path || width_ == 0 || width <= 0 || height <= 0)
         return;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file)
-        return;
-
+    // A FIFO or a device named header.bmp is no bitmap, and must not be waited on.
+    RegularFile file(path);
     unsigned char header[kPixelOffset];
-    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header)
+    if (file.read(header, sizeof header) != sizeof header)
         return;
     const unsigned char* info = header + kFileHeaderSize;
     const int32_t fileWidth = readInt32(info + 4);
@@ -68,9 +62,8 @@ void Canvas::drawBitmapFile(const char* path, int32_t x, int32_t y, int32_t widt
     std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[size]());
     if (!data)
         return;
-    if (std::fread(data.get(), 1, size, file.get()) != size)
+    if (file.read(data.get(), size) != size)
         return;
-    file.reset();
 
     // The image's top-left corner goes to (x, y); file rows run bottom-up.
     const int64_t drawWidth = std::min(width, fileWidth);

@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+
+#include "render/regular_file.h"
 
 namespace vandrel {
 
@@ -42,6 +45,18 @@ DashboardLayout computeLayout(int32_t lh) {
     l.userInfoPanel = {s + 30, l.dataInfoPanel.bottom + 8, Dashboard::kWidth, h + a + 8};
     l.plotPanel = {0, h + a + 28, Dashboard::kWidth, Dashboard::kHeight};
     return l;
+}
+
+void headerPathIn(const char* clientDir, char* out, size_t outSize) {
+    const size_t length = std::strlen(clientDir);
+    const char last = length > 0 ? clientDir[length - 1] : '/';
+    const char* separator = last == '/' || last == '\\' ? "" : "/";
+    const int n = isAbsolutePath(clientDir)
+                      ? std::snprintf(out, outSize, "%s%sheader.bmp", clientDir, separator)
+                      : std::snprintf(out, outSize, "header.bmp");
+    if (outSize > 0 && (n < 0 || static_cast<size_t>(n) >= outSize)) {
+        out[0] = '\0';  // a cut path could name another file
+    }
 }
 
 Dashboard::Dashboard(SharedStatus status, bool wantBanner, const char* headerPath, Clock clock)

@@ -31,6 +31,11 @@ struct DashboardLayout {
 };
 DashboardLayout computeLayout(int32_t lineHeight);
 
+// The client folder's header.bmp, named so that it does not depend on the current
+// directory when clientDir is absolute; else "header.bmp" in the current directory, which
+// reading the settings made the client folder. Empty when the path does not fit.
+void headerPathIn(const char* clientDir, char* out, size_t outSize);
+
 // The composed 752 x 445 display. Built once when the saver attaches to the record; it
 // writes plotWidth and plotHeight into the record and draws the static parts. Afterwards
 // updateFromStatus brings it up to date with what the worker flagged.
@@ -41,7 +46,7 @@ class Dashboard {
     // The attention banner's canvas height; its width is the text's.
     static constexpr int32_t kBannerHeight = 30;
 
-    // headerPath is the bitmap drawn at the top left ("header.bmp" in the current directory).
+    // headerPath is the bitmap drawn at the top left (the saver's comes from headerPathIn).
     Dashboard(SharedStatus status, bool wantBanner, const char* headerPath = "header.bmp",
               Clock clock = steadyClock());
     ~Dashboard();

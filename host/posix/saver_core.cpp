@@ -103,7 +103,9 @@ bool SaverCore::attach() {
     const int nice = getpriority(PRIO_PROCESS, 0);
     status.storeI32(rec::saverPriorityClass, priorityClassForNice(errno == 0 ? nice : 0));
     try {
-        dashboard_ = std::make_unique<Dashboard>(status, true);
+        char header[kMaxPathChars + 16];
+        headerPathIn(settings.ClientDir, header, sizeof header);
+        dashboard_ = std::make_unique<Dashboard>(status, true, header);
     } catch (const std::bad_alloc&) {
         dashboard_.reset();  // without memory for it the screen stays black
     }

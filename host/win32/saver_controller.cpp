@@ -83,7 +83,9 @@ bool attachToWorker(HWND) {
     // The dashboard makes its own DIB-section canvases, so no window DC is borrowed.
     // Without memory for it the saver shows its black background only.
     try {
-        controller.dashboard = new Dashboard(status, true);
+        char header[kMaxPathChars + 16];
+        headerPathIn(settings.ClientDir, header, sizeof header);
+        controller.dashboard = new Dashboard(status, true, header);
     } catch (...) {
         controller.dashboard = nullptr;
     }
