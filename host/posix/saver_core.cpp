@@ -15,6 +15,7 @@
 
 #include "controller/settings.h"
 #include "host/posix/dashboard_lock.h"
+#include "host/posix/watchdog.h"
 #include "host/posix/worker_start.h"
 #include "record/posix_share.h"
 #include "record/shared_status.h"
@@ -99,6 +100,7 @@ bool SaverCore::attach() {
         status.markEveryPart();  // a saver before this one never let go (killed, or taken over)
     }
     status.storeI32(rec::saverAttached, 1);
+    watchRecord(share_.view);
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, 0);
     status.storeI32(rec::saverPriorityClass, priorityClassForNice(errno == 0 ? nice : 0));
@@ -116,6 +118,7 @@ bool SaverCore::attach() {
 // The mapping goes, the picture stays until a new record is drawn.
 void SaverCore::letGo() {
     dashboard_.reset();
+    watchRecord(nullptr);
     closeShare(share_);
     logic_.reconnect();
 }
@@ -229,6 +232,7 @@ int SaverCore::run() {
     uint32_t nextCheck = nextTick + kCheckMs;
     pollfd connection{output_.connectionFd(), POLLIN, 0};
     while (quitFlag == 0) {
+        feedWatchdog();
         OutputEvents events;
         output_.dispatch(events);
         if (events.resized) {
@@ -270,6 +274,7 @@ void SaverCore::finish() {
         SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
     }
     dashboard_.reset();
+    watchRecord(nullptr);
     closeShare(share_);
     lock_.reset();
 }
@@ -277,10 +282,12 @@ void SaverCore::finish() {
 }  // namespace
 
 int runSaver(SaverOutput& output, const LinuxOptions& options, const char* recordName) {
+    startWatchdog();  // from the settings' read on: a show that hangs ends
     readSettings();
     SaverCore core(output, options.scale >= 0 ? options.scale : settings.Scale, recordName);
     current = &core;
     const int exitCode = core.run();
+    stopWatchdog();
     current = nullptr;
     return exitCode;
 }

@@ -19,6 +19,9 @@
 #      --window-id 010 (window 10, none) end it with 1 within 2 s and a message on
 #      stderr, drawing nothing on the root window; the X server killed ends it with 1.
 #      Each time saverAttached is 0 afterwards.
+#   6. --idle with a FIFO as ClientDir's header.bmp: a key ends the show, not the watcher,
+#      which outlives a wait longer than a stall; a show held in sleep(60) by a debugger
+#      ends by itself within 12 s with exit code 70 and saverAttached 0.
 # Usage: fault_test.sh vandrel vandrel_record_holder vandrel-snapshot vandrel_signal_probe
 #                      OUT_DIR
 set -u
@@ -40,7 +43,7 @@ cleanup() {
     e2e_cleanup
 }
 e2e_on_exit cleanup
-need_programs md5sum od python3 xsetroot
+need_programs md5sum od python3 xsetroot xdotool gdb
 # -noreset: the root's colour must outlast xsetroot, the only client at the time.
 e2e_x_server Xvfb -screen 0 800x600x24 -nolisten tcp -noreset ||
     { echo "skipped: no X server could be started"; exit 77; }
@@ -234,6 +237,21 @@ magenta=$(convert "$out/root.png" -fill black +opaque '#ff00ff' -fill white -opa
 check "nothing is drawn on the root window ($magenta of 480000 pixels its colour)" \
     [ "$magenta" = 480000 ]
 check "nothing is written into the record" [ "$(md5sum <"$SHM")" = "$before" ]
+
+echo "# 6. a FIFO for header.bmp, and a stuck show"
+mkdir "$out/fifo" && mkfifo "$out/fifo/header.bmp"
+write_settings "$HOME/.config/vandrel/vandrel.ini" 0 0 /nonexistent "$out/fifo"
+"$vandrel" --idle 0.2 2>"$out/stuck.stderr" &  # 12 s between shows, more than a stall
+saver=$!
+wait_for 20 '[ "$(rec_int 127140)" = 1 ]' && sleep 1
+xdotool key a
+check "a FIFO header: a key ends the show within 2 s, and not the watcher" \
+    'wait_for 2 "[ \"\$(rec_int 127140)\" = 0 ]" && is_running "$saver"'
+check "the watcher outlives 12 s without a show, then shows again" \
+    wait_for 20 '[ "$(rec_int 127140)" = 1 ]'
+gdb -p "$saver" -batch -ex 'handle SIGALRM nostop noprint pass' \
+    -ex 'call (unsigned)sleep(60)' >"$out/gdb.log" 2>&1 &
+ended "a show held in sleep(60) by a debugger" 12 70
 
 attached_saver --window
 end_started "$E2E_XVFB_PID"
