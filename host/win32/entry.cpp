@@ -1,8 +1,8 @@
 #include <windows.h>
 
+#include "host/logic/saver_input.h"
 #include "host/win32/host.h"
 #include "host/win32/saver_api.h"
-#include "host/logic/saver_input.h"
 
 namespace vandrel {
 
@@ -39,7 +39,7 @@ int showSettingsDialog(HWND owner) {
 // The platform's own dialog; a missing MPR.DLL or entry changes nothing.
 void changePassword(HWND owner) {
     using PwdChangePasswordFn = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, void*);
-    HMODULE mpr = LoadLibraryA("MPR.DLL");
+    HMODULE mpr = loadSystemModule("MPR.DLL");
     if (mpr == nullptr) {
         return;
     }

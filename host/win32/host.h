@@ -41,6 +41,10 @@ int runSaverWindow(HWND parent);
 // elsewhere.
 void setScreenSaverRunning(bool on);
 
+// A module of the platform, loaded from the system directory only: a DLL of that name
+// beside the saver or in the current directory (the worker's) is never taken instead.
+HMODULE loadSystemModule(const char* name);
+
 // The Windows 95 family's password lock through PASSWORD.CPL, looked up at run time.
 void setupPasswordLock();
 void releasePasswordLock();

@@ -1,5 +1,8 @@
-#include "host/win32/host.h"
+#include <cstdio>
+
 #include "host/logic/saver_input.h"
+#include "host/win32/host.h"
+#include "host/win32/saver_api.h"
 
 namespace vandrel {
 
@@ -9,6 +12,25 @@ void setScreenSaverRunning(bool on) {
     }
     UINT previous = 0;
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, on ? TRUE : FALSE, &previous, 0);
+}
+
+HMODULE loadSystemModule(const char* name) {
+    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr) {
+        return module;
+    }
+    // Systems older than that flag refuse it: the full path, with the module's own
+    // dependencies looked for beside it first.
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        return nullptr;
+    }
+    const int n = std::snprintf(path + length, sizeof path - length, "\\%s", name);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof path - length) {
+        return nullptr;
+    }
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 void setupPasswordLock() {
@@ -24,7 +46,7 @@ void setupPasswordLock() {
     if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, nullptr,
                          reinterpret_cast<BYTE*>(&usePassword), &size) == ERROR_SUCCESS &&
         usePassword != 0) {
-        host.passwordModule = LoadLibraryA("PASSWORD.CPL");
+        host.passwordModule = loadSystemModule("PASSWORD.CPL");
         if (host.passwordModule != nullptr) {
             host.verifyPasswordFn = reinterpret_cast<VerifyScreenSavePwdFn>(reinterpret_cast<void*>(
                 GetProcAddress(host.passwordModule, "VerifyScreenSavePwd")));
@@ -78,3 +100,7 @@ bool checkCloseAllowed(HWND window) {
 }
 
 }  // namespace vandrel
+
+bool SaverPasswordLockOn() {
+    return vandrel::host.verifyPasswordFn != nullptr;
+}

@@ -19,3 +19,6 @@ __declspec(dllexport) INT_PTR WINAPI
 
 // The host's default handling: close rules, the password lock, then DefWindowProcA.
 LRESULT WINAPI SaverDefaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// True where the Windows 95 family's password lock holds: only the password may end the
+// saver then, and no other program may come up over it.
+bool SaverPasswordLockOn();

@@ -31,6 +31,7 @@ struct Controller {
     void* view = nullptr;
     Dashboard* dashboard = nullptr;  // lives until the process ends
     Placement placement;
+    bool workerStarted = false;  // once a run
 };
 Controller controller;
 
@@ -268,9 +269,16 @@ void onTimer(HWND window) {
             break;
         case TickAction::Connect:
             if (!controller.logic.connectResult(attachToWorker(window))) {
-                launchWorker();
-                // Runs the teardown: the timer stops and the message loop ends.
-                SendMessageA(window, WM_DESTROY, 0, 0);
+                if (!controller.workerStarted) {
+                    launchWorker();
+                    controller.workerStarted = true;
+                }
+                // Under the password lock only the password ends the saver: it stays,
+                // and the next ticks attach the worker's record once it exists.
+                if (!SaverPasswordLockOn()) {
+                    // Runs the teardown: the timer stops and the message loop ends.
+                    SendMessageA(window, WM_DESTROY, 0, 0);
+                }
             }
             break;
         case TickAction::Update: {
@@ -352,7 +360,10 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             break;
         case WM_KEYDOWN:
             if (wParam == VK_F1) {
-                openHelpFile();
+                // A viewer over a locked saver would take the keyboard past the password.
+                if (!SaverPasswordLockOn()) {
+                    openHelpFile();
+                }
                 return 0;  // help does not close the saver
             }
             break;

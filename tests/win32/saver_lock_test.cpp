@@ -1,5 +1,6 @@
 // The Windows 95 family's password lock: a copy of Vandrel.scr that Wine reports as
-// that family, with a stand-in PASSWORD.CPL beside it.
+// that family, with a stand-in PASSWORD.CPL in the system directory (its files in the
+// test's own). A decoy beside the saver must never be loaded instead.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -38,8 +39,14 @@ class LockTest : public ::testing::Test {
         dir_ = scratchDirectory("lock");
         program_ = dir_ + "\\" + kLockProgram;
         ASSERT_TRUE(CopyFileA(scrPath().c_str(), program_.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(helperPath("PASSWORD.CPL").c_str(), (dir_ + "\\PASSWORD.CPL").c_str(),
-                              FALSE));
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, sizeof system);
+        cpl_ = std::string(system) + "\\PASSWORD.CPL";
+        ASSERT_TRUE(CopyFileA(helperPath("PASSWORD.CPL").c_str(), cpl_.c_str(), FALSE));
+        // The decoy has no lock entry: loaded, it would switch the lock off.
+        CopyFileA((testDirectory() + "\\vandrel_test_hook.dll").c_str(),
+                  (dir_ + "\\PASSWORD.CPL").c_str(), FALSE);
+        SetEnvironmentVariableA("VANDREL_PASSWORD_DIR", dir_.c_str());
         HKEY key = nullptr;
         std::string appKey = std::string("Software\\Wine\\AppDefaults\\") + kLockProgram;
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, appKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -52,6 +59,8 @@ class LockTest : public ::testing::Test {
     }
     void TearDown() override {
         setDword(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword", 0, true);
+        DeleteFileA(cpl_.c_str());
+        writeSettingsFile("");
     }
     void usePassword(DWORD on) {
         setDword(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword", on, false);
@@ -66,18 +75,28 @@ class LockTest : public ::testing::Test {
     }
 
     std::string dir_;
+    std::string cpl_;
     std::string program_;
 };
 
 }  // namespace
 
-TEST_F(LockTest, RefusedPasswordKeepsTheSaverAndPausesFurtherRequests) {
-    TestShare share;
-    ASSERT_TRUE(share.ok());
+TEST_F(LockTest, WorkerStartHelpAndARefusedPasswordKeepTheSaver) {
+    // No record yet: the worker is started and the saver stays; F1 starts no viewer.
+    RegSetValueA(HKEY_CLASSES_ROOT, ".txt", REG_SZ, "txtfile", 7);  // a fresh prefix has none
+    ASSERT_TRUE(CopyFileA(helperPath("vandrel_test_worker.exe").c_str(), (dir_ + "\\w.exe").c_str(),
+                          FALSE));
+    writeFile(dir_ + "\\windows_help.txt", "help");
+    writeSettingsFile("[boot]\r\nClientPath=" + dir_ + "\\w.exe\r\nClientDir=" + dir_ + "\r\n");
     answer("0");
     Process process;
     HWND window = start(process);
     ASSERT_NE(window, nullptr);
+    PostMessageA(window, WM_KEYDOWN, VK_F1, 0);
+    EXPECT_EQ(process.wait(2500), Process::kStillRunning);
+    EXPECT_TRUE(fileExists(dir_ + "\\worker_started.txt"));
+    EXPECT_EQ(FindWindowA("Notepad", nullptr), nullptr);
+    TestShare share;  // the worker's record, once there, is shown
     ASSERT_TRUE(share.waitFor(rec::saverAttached, 1, 10000));
 
     // Two clicks at once: the first asks and is refused, the second arrives within

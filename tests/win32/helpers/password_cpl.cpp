@@ -1,7 +1,7 @@
 // A stand-in for the platform's password module. The answer comes from
-// verify_answer.txt beside this module ("1" accepts); each call appends the class name
-// of the owner window to verify_calls.txt there. Like the real dialog it shows the
-// cursor. Files beside it make it act as a user at the dialog would:
+// verify_answer.txt beside this module, or in VANDREL_PASSWORD_DIR ("1" accepts); each
+// call appends the class name of the owner window to verify_calls.txt there. Like the
+// real dialog it shows the cursor. Files there make it act as a user at the dialog would:
 //   verify_cursor.txt "X Y"   the mouse moves to (X, Y) while the dialog is up (the
 //                             dialog, not the saver, gets those moves);
 //   verify_close.txt          a close request reaches the saver meanwhile (the dialog's
@@ -14,6 +14,11 @@
 namespace {
 
 void besideModule(const char* name, char* out, DWORD size) {
+    DWORD set = GetEnvironmentVariableA("VANDREL_PASSWORD_DIR", out, size);
+    if (set != 0 && set < size) {
+        std::snprintf(out + set, size - set, "\\%s", name);
+        return;
+    }
     HMODULE self = nullptr;
     GetModuleHandleExA(
         GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
