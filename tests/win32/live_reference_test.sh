@@ -3,9 +3,8 @@
 # a stand-in worker serves the record that vandrel-snapshot.exe --cases wrote, the real
 # Vandrel.scr runs full screen beside it, and the dashboard's area of the X screen must
 # equal tests/reference/windows/NAME.png, 0 pixels differing. A real key press then
-# closes the saver, which must exit with 0. NAME:killed first kills a saver once its
-# picture has settled: it never lets go, so the record keeps saverAttached 1 with every
-# flag served, and the next saver must still show the whole dashboard.
+# closes the saver, which must exit with 0. NAME:killed kills it instead, and the next
+# case must show its record, still marked by a saver that never let go, whole.
 # Usage: live_reference_test.sh Vandrel.scr vandrel_test_share.exe vandrel-snapshot.exe OUTPUT_DIR
 set -u
 scr=$(realpath "$1") share=$(realpath "$2") snapshot=$(realpath "$3") out=$(realpath -m "$4")
@@ -31,25 +30,26 @@ fi
 read -r width height < <(xdpyinfo | awk '/dimensions:/ { sub("x", " ", $2); print $2 }')
 crop="752x445+$(( (width - 752) / 2 ))+$(( (height - 445) / 2 ))"
 fail=0
-for case in ${VANDREL_LIVE_RECORDS:-demo message demo:killed}; do
+for case in ${VANDREL_LIVE_RECORDS:-demo:killed demo message}; do
     name=${case%:*}
     ref="$here/tests/reference/windows/$name.png"
-    "$wine_run" "$share" 60 "$out/records/$name.bin" >/dev/null 2>&1 &
-    share_pid=$!
-    sleep 2
-    for round in ${case#"$name"} shown; do
-        (cd "$out" && exec "$wine_run" "$scr" /s) >/dev/null 2>&1 &
-        scr_pid=$!
-        # The saver serves the record over a few ticks: wait for the picture to settle.
-        shot="$out/${case/:/-}.screen.png"
-        for _ in $(seq 40); do
-            sleep 0.5
-            xwd -root -display "$DISPLAY" | convert xwd:- -crop "$crop" +repage "png24:$shot"
-            compare -metric AE "$ref" "$shot" null: 2>/dev/null && break
-        done
-        [ "$round" = shown ] || { kill_started KILL "$scr_pid"; wait "$scr_pid" 2>/dev/null; }
+    if ! is_running "$share_pid"; then
+        "$wine_run" "$share" 60 "$out/records/$name.bin" >/dev/null 2>&1 &
+        share_pid=$!
+        sleep 2
+    fi
+    (cd "$out" && exec "$wine_run" "$scr" /s) >/dev/null 2>&1 &
+    scr_pid=$!
+    # The saver serves the record over a few ticks: wait for the picture to settle.
+    shot="$out/$name.screen.png"
+    for _ in $(seq 40); do
+        sleep 0.5
+        xwd -root -display "$DISPLAY" | convert xwd:- -crop "$crop" +repage "png24:$shot"
+        compare -metric AE "$ref" "$shot" null: 2>/dev/null && break
     done
-    compare_images "${case/:/-}" "$ref" "$shot" "$out" || fail=1
+    compare_images "$name" "$ref" "$shot" "$out" || fail=1
+    # Killed, it leaves saverAttached 1 with every flag served, and the record to the next.
+    [ "$case" = "$name" ] || { kill_started KILL "$scr_pid"; wait "$scr_pid" 2>/dev/null; continue; }
 
     xdotool key space
     if ! wait_exit 5 "$scr_pid"; then
