@@ -60,10 +60,11 @@ exec_as_user() {
 }
 
 # Pid of the newest process of user $1 whose command name is $2 (cut to 15 characters
-# by the kernel); empty when there is none.
-pid_of() { pgrep -n -u "$1" -x "${2:0:15}"; }
+# by the kernel); empty when there is none. Zombies do not count (here init may be slow
+# to reap what a double fork left it).
+pid_of() { pgrep -r D,R,S,T -n -u "$1" -x "${2:0:15}"; }
 # Every such pid, one a line.
-pids_of() { pgrep -u "$1" -x "${2:0:15}"; }
+pids_of() { pgrep -r D,R,S,T -u "$1" -x "${2:0:15}"; }
 
 # Copies the given programs into a fresh directory that every user can read, with a
 # client folder (header.bmp) beside them; prints the directory.

@@ -138,7 +138,8 @@ stop_saver "no record"
 squatter="$E2E_USER-squat"
 id -u "$squatter" >/dev/null 2>&1 || useradd -M -g "$(id -g "$E2E_USER")" -s /bin/sh "$squatter"
 old=/dev/shm/vandrel_share
-(exec setpriv --reuid="$squatter" --regid="$(id -g "$E2E_USER")" --init-groups python3 -c '
+rm -f "$old" "$old".*
+(exec setpriv --reuid="$squatter" --regid="$(id -g "$E2E_USER")" --init-groups /usr/bin/python3 -c '
 import fcntl, os, shutil, sys, time
 os.umask(0)
 for path, mode in [(sys.argv[1], 0o666), (sys.argv[2], 0o660)]:
@@ -151,7 +152,7 @@ for fd in fds:
 time.sleep(3600)' "$old" "$SHM" "$stage/record1.bin" "$old.lock" "$old.saver-$(id -u "$E2E_USER")" \
     "$SHM.saver" "$SHM.lock") &
 squat=$!
-wait_for 5 '[ -e "$SHM.lock" ]'
+wait_for 5 '[ -e "$SHM.lock" ]' && sleep 0.5
 squats() { find /dev/shm -user "$squatter" -exec stat -c '%n %a' {} + -exec md5sum {} + | sort; }
 before=$(squats)
 for owner in "$squatter" root; do
@@ -162,15 +163,13 @@ for owner in "$squatter" root; do
     diff=$(compare -metric AE "$out/$owner.png" "$out/none.png" null: 2>&1)
     check "$owner's record: the window is as without a record ($diff pixels differ)" [ "$diff" = 0 ]
     stop_saver "$owner's record"
-    echo "   stderr: $(cat "$out/$owner.stderr")"
-    check "$owner's record: one line on stderr names the owner" \
+    check "$owner's record: one line on stderr names the owner ($(cat "$out/$owner.stderr"))" \
         '[ "$(grep -c "${SHM#/dev/shm} belongs to user $owner " "$out/$owner.stderr")" = 1 ]'
 done
 chown "$squatter" "$SHM"
 as_user "$stage/vandrel-demo-worker" --seconds 5 2>"$out/squatted-worker.stderr"
 code=$?
-echo "   worker: $(cat "$out/squatted-worker.stderr")"
-check "the worker refuses the squatted name with exit code 3 (got $code), naming its owner" \
+check "the worker refuses the squatted name with exit code 3 (got $code), naming its owner ($(cat "$out/squatted-worker.stderr"))" \
     '[ $code = 3 ] && grep -q "user $squatter " "$out/squatted-worker.stderr"'
 check "the other user's objects are left as they were" '[ "$(squats)" = "$before" ]'
 # The administrator removes the squatted record and lock; the old names stay, held.
@@ -199,6 +198,7 @@ write_settings "$E2E_HOME/.config/vandrel/vandrel.ini" 0 0 "$stage/vandrel-demo-
 progress() { od -An -t f4 -j 3236 -N 4 "$SHM" 2>/dev/null | tr -d ' '; }
 kill_worker() {
     worker=$(pid_of "$E2E_USER" vandrel-demo-worker)
+    inode=$(stat -c %i "$SHM")
     kill_started KILL "$worker"
     wait "$worker" 2>/dev/null
     sleep 0.3
@@ -206,9 +206,11 @@ kill_worker() {
 # A new worker runs ($2 1) or none ($2 0) within 3 s; with one, the dashboard moves.
 runs_again() {
     wait_for 3 '[ -n "$(pid_of "$E2E_USER" vandrel-demo-worker)" ]'
-    check "$1: $2 new worker(s) run" [ "$(pids_of "$E2E_USER" vandrel-demo-worker | wc -l)" = "$2" ]
+    check "$1: $2 new worker(s) run (got $(pids_of "$E2E_USER" vandrel-demo-worker | wc -l))" \
+        [ "$(pids_of "$E2E_USER" vandrel-demo-worker | wc -l)" = "$2" ]
     [ "$2" = 0 ] && return
-    check "$1: vandrel attaches to its record" wait_for 10 '[ "$(rec_int 127140)" = 1 ]'
+    check "$1: vandrel attaches to its record" \
+        wait_for 10 '[ "$(stat -c %i "$SHM")" != "$inode" ] && [ "$(rec_int 127140)" = 1 ]'
     local p
     p=$(progress)
     sleep 1
