@@ -53,7 +53,8 @@ SettingsForm formOf(Window* w) {
     form.blank = gtk_check_button_get_active(GTK_CHECK_BUTTON(w->blank));
     form.minutes = static_cast<int64_t>(gtk_spin_button_get_value(GTK_SPIN_BUTTON(w->minutes)));
     form.idleMinutes = idleText(gtk_spin_button_get_value(GTK_SPIN_BUTTON(w->idle)));
-    form.scale = gtk_drop_down_get_selected(GTK_DROP_DOWN(w->scale));
+    gtk_spin_button_update(GTK_SPIN_BUTTON(w->scale));
+    form.scale = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(w->scale));
     form.clientPath = gtk_editable_get_text(GTK_EDITABLE(w->path));
     form.clientDir = gtk_editable_get_text(GTK_EDITABLE(w->dir));
     return form;
@@ -64,7 +65,7 @@ void fill(Window* w, const SettingsForm& form) {
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(w->minutes), static_cast<double>(form.minutes));
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(w->idle),
                               g_ascii_strtod(form.idleMinutes.c_str(), nullptr));
-    gtk_drop_down_set_selected(GTK_DROP_DOWN(w->scale), static_cast<guint>(form.scale));
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(w->scale), static_cast<double>(form.scale));
     gtk_editable_set_text(GTK_EDITABLE(w->path), form.clientPath.c_str());
     gtk_editable_set_text(GTK_EDITABLE(w->dir), form.clientDir.c_str());
 }
@@ -179,6 +180,29 @@ GtkWidget* spin(double low, double high, double step, unsigned digits) {
     return s;
 }
 
+// The dashboard size, "Automatic" or 1× to 8×: a spin field, so that the keyboard sets
+// it as it sets the others (a digit, or the arrows).
+GtkWidget* sizeField() {
+    GtkWidget* s = spin(0, kMaxScale, 1, 0);
+    gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(s), FALSE);
+    g_signal_connect(s, "output", G_CALLBACK(+[](GtkSpinButton* field, gpointer) -> gboolean {
+                         const int value = gtk_spin_button_get_value_as_int(field);
+                         char text[16];
+                         std::snprintf(text, sizeof text, value == 0 ? "Automatic" : "%d×", value);
+                         gtk_editable_set_text(GTK_EDITABLE(field), text);
+                         return TRUE;
+                     }),
+                     nullptr);
+    // Typed text counts by its leading number: "2", "2×"; anything else is automatic.
+    g_signal_connect(
+        s, "input", G_CALLBACK(+[](GtkSpinButton* field, double* value, gpointer) -> gint {
+            *value = g_ascii_strtod(gtk_editable_get_text(GTK_EDITABLE(field)), nullptr);
+            return TRUE;
+        }),
+        nullptr);
+    return s;
+}
+
 // An entry with a button that opens a file chooser into it.
 GtkWidget* pathRow(Window* w, GtkWidget* entry, bool folder, const char* button) {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
@@ -212,8 +236,7 @@ void showSettingsWindow(GtkApplication* app) {
     w->blank = gtk_check_button_new_with_mnemonic("_Go to blank screen");
     w->minutes = spin(0, static_cast<double>(kMaxBlankMinutes), 1, 0);
     w->idle = spin(0.05, 1440, 1, 2);
-    const char* sizes[] = {"Automatic", "1×", "2×", "3×", "4×", "5×", "6×", "7×", "8×", nullptr};
-    w->scale = gtk_drop_down_new_from_strings(sizes);
+    w->scale = sizeField();
     w->path = gtk_entry_new();
     w->dir = gtk_entry_new();
     w->session = gtk_switch_new();
@@ -286,7 +309,7 @@ void showSettingsWindow(GtkApplication* app) {
     g_signal_connect(w->session, "notify::active", G_CALLBACK(onSession), w);
     g_signal_connect(ok, "clicked", G_CALLBACK(onOk), w);
     // Enter in a field is OK, as in the dialog on Windows.
-    for (GtkWidget* field : {w->minutes, w->idle, w->path, w->dir}) {
+    for (GtkWidget* field : {w->minutes, w->idle, w->scale, w->path, w->dir}) {
         g_signal_connect_swapped(gtk_editable_get_delegate(GTK_EDITABLE(field)), "activate",
                                  G_CALLBACK(gtk_widget_activate), ok);
     }
