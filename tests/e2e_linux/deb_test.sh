@@ -46,8 +46,18 @@ expected='./etc/xdg/vandrel/vandrel.ini
 ./usr/share/man/man6/vandrel.6.gz
 ./usr/share/vandrel/header.bmp
 ./usr/share/xscreensaver/config/vandrel.xml'
+# The settings window's, where the build found GTK 4.
+settings_app="$build/host/settings_gtk/vandrel-settings"
+if [ -x "$settings_app" ]; then
+    expected=$(printf '%s\n' "$expected" ./usr/bin/vandrel-settings \
+        ./usr/share/applications/vandrel-settings.desktop ./usr/share/man/man1/vandrel-settings.1.gz \
+        ./usr/share/metainfo/org.vandrel.settings.metainfo.xml \
+        ./usr/share/icons/hicolor/scalable/apps/vandrel-settings.svg \
+        $(printf './usr/share/icons/hicolor/%sx%s/apps/vandrel-settings.png\n' 16 16 24 24 32 32 48 48 \
+            64 64 128 128 256 256) | sort)
+fi
 diff <(echo "$expected") <(echo "$files") | sed -n 's/^[<>]/   &/p'
-check "the package holds its eleven files and nothing else" [ "$files" = "$expected" ]
+check "the package holds its $(wc -l <<<"$expected") files and nothing else" [ "$files" = "$expected" ]
 check "/usr/bin/vandrel is a relative link to the display mode" \
     [ "$(readlink "$tree/usr/bin/vandrel")" = ../libexec/xscreensaver/vandrel ]
 for path in usr/libexec/xscreensaver/vandrel usr/bin/vandrel-demo-worker; do
@@ -100,6 +110,22 @@ done <<<"$sets"
 check "vandrel takes every size the menu offers ($accepted of 8)" [ "$accepted" = 8 ]
 "$tree/usr/bin/vandrel" --scale 9 --help >/dev/null 2>&1
 check "vandrel refuses a size the menu does not offer" [ $? = 2 ]
+
+# The settings window's entry, metadata and package, by the desktop's own checkers.
+if [ -x "$settings_app" ]; then
+    need_programs desktop-file-validate appstreamcli lintian
+    said=$(desktop-file-validate "$tree/usr/share/applications/vandrel-settings.desktop" 2>&1)
+    status=$?
+    check "desktop-file-validate: clean${said:+: $said}" '[ $status = 0 ] && [ -z "$said" ]'
+    said=$(appstreamcli validate --no-net --pedantic --no-color \
+        "$tree/usr/share/metainfo/org.vandrel.settings.metainfo.xml" 2>&1)
+    status=$?
+    check "appstreamcli validate --pedantic: clean${said:+: $said}" \
+        '[ $status = 0 ] && ! grep -qE "^[EWIP]:" <<<"$said"'
+    said=$(lintian --pedantic --tag-display-limit 0 "$deb" 2>&1 | grep -E '^[EWIP]: ')
+    check "lintian --pedantic: clean${said:+: $said}" '[ -z "$said" ]'
+    check "Depends names GTK 4's runtime" 'dpkg -I "$deb" | grep -q "^ Depends:.*libgtk-4-1"'
+fi
 
 info=$(dpkg -I "$deb")
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
