@@ -69,9 +69,14 @@ check "the system-wide settings point at the packaged worker" \
     grep -q '^ClientPath=/usr/bin/vandrel-demo-worker' "$tree/etc/xdg/vandrel/vandrel.ini"
 
 unit="$tree/usr/lib/systemd/user/vandrel-idle.service"
-check "the user unit runs the packaged watcher, with the graphical session" \
+check "the user unit runs the packaged watcher with the session, and stops it alone" \
     '[ "$(grep -c -e "^ExecStart=/usr/bin/vandrel --idle$" -e "^WantedBy=graphical-session.target$" \
-        -e "^PartOf=graphical-session.target$" -e "^Restart=on-failure$" "$unit")" = 4 ]'
+        -e "^PartOf=graphical-session.target$" -e "^Restart=on-failure$" -e "^KillMode=process$" \
+        "$unit")" = 5 ]'
+sed "s#=/usr/#=$tree/usr/#" "$unit" >"$out/vandrel-idle.service"
+verify=$(XDG_RUNTIME_DIR="$out" systemd-analyze --user verify --man=no \
+    "$out/vandrel-idle.service" 2>&1)
+check "systemd-analyze verify: the unit is sound (status $?)${verify:+: $verify}" [ -z "$verify" ]
 
 # Each page renders without a warning and has an entry under OPTIONS for every option its
 # program's --help names (an entry's tag starts at the section's indent of 7).
