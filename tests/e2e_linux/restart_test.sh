@@ -138,7 +138,7 @@ stop_saver "no record"
 squatter="$E2E_USER-squat"
 id -u "$squatter" >/dev/null 2>&1 || useradd -M -g "$(id -g "$E2E_USER")" -s /bin/sh "$squatter"
 old=/dev/shm/vandrel_share
-rm -f "$old" "$old".*
+rm -f "$old" "$old".* "$SHM".*
 (exec setpriv --reuid="$squatter" --regid="$(id -g "$E2E_USER")" --init-groups /usr/bin/python3 -c '
 import fcntl, os, shutil, sys, time
 os.umask(0)
@@ -152,7 +152,8 @@ for fd in fds:
 time.sleep(3600)' "$old" "$SHM" "$stage/record1.bin" "$old.lock" "$old.saver-$(id -u "$E2E_USER")" \
     "$SHM.saver" "$SHM.lock") &
 squat=$!
-wait_for 5 '[ -e "$SHM.lock" ]' && sleep 0.5
+check "the other user holds the names" wait_for 5 '[ "$(stat -c %U "$SHM.lock" 2>/dev/null)" = "$squatter" ]'
+sleep 0.5
 squats() { find /dev/shm -user "$squatter" -exec stat -c '%n %a' {} + -exec md5sum {} + | sort; }
 before=$(squats)
 for owner in "$squatter" root; do
