@@ -63,7 +63,7 @@ class SaverCore {
     Rect client() const { return {0, 0, output_.width(), output_.height()}; }
     bool showsDashboard() const { return !lock_ || lock_->held(); }
     bool attach();
-    void letGo();
+    void letGo(bool detach);
     void everySecond();
     void onTick();
     void onExpose(Rect area);
@@ -115,8 +115,13 @@ bool SaverCore::attach() {
     return true;
 }
 
-// The mapping goes, the picture stays until a new record is drawn.
-void SaverCore::letGo() {
+// The mapping goes, the picture stays until a new record is drawn. detach: this saver is
+// done with the record (its worker ended or was replaced), so its mark goes too; one that
+// hands the dashboard over to another saver leaves the mark on for it.
+void SaverCore::letGo(bool detach) {
+    if (detach && share_.view != nullptr) {
+        SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
+    }
     dashboard_.reset();
     watchRecord(nullptr);
     closeShare(share_);
@@ -132,11 +137,11 @@ void SaverCore::everySecond() {
     // lock free): the successor's record is attached below, or the worker started.
     if (share_.view != nullptr &&
         (shareLost() || shareReplaced(share_, recordName_) || !workerRuns(recordName_))) {
-        letGo();
+        letGo(true);
     }
     if (lock_->shouldYield()) {
         // A saver on the primary monitor came: it takes the record over, the mark on.
-        letGo();
+        letGo(false);
         lock_->release();
         output_.fillBlack(client());
     }
