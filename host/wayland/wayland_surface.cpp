@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "render/scaled_copy.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 // Last: it renames a keyword while it is read.
@@ -293,24 +294,17 @@ void WaylandSurface::copyCanvas(const Canvas& canvas, Rect part, CursorPoint ori
     if (isEmpty(part) || scale < 1 || !havePlan_ || black_) {
         return;
     }
+    // A buffer is taken (and perhaps made) only when some pixel lands on the surface.
     const Rect placed{origin.x + part.left * scale, origin.y + part.top * scale,
                       origin.x + part.right * scale, origin.y + part.bottom * scale};
-    const Rect target =
-        intersectRect(intersectRect(placed, clip), {0, 0, shown_.width, shown_.height});
-    ShmBuffer* buffer = isEmpty(target) ? nullptr : drawTarget();
+    clip = intersectRect(clip, {0, 0, shown_.width, shown_.height});
+    ShmBuffer* buffer = isEmpty(intersectRect(placed, clip)) ? nullptr : drawTarget();
     if (buffer == nullptr) {
         return;
     }
-    const uint32_t* pixels = canvas.pixels();
-    ChangedBox changed;
-    for (int32_t y = target.top; y < target.bottom; ++y) {
-        const uint32_t* row = pixels + static_cast<size_t>((y - origin.y) / scale) * canvas.width();
-        uint32_t* out = buffer->pixels() + static_cast<size_t>(y) * shown_.width;
-        for (int32_t x = target.left; x < target.right; ++x) {
-            changed.put(out, x, y, row[(x - origin.x) / scale] | kOpaque);
-        }
-    }
-    chain_.drew(changed.box());
+    const PixelBuffer out{buffer->pixels(), shown_.width, shown_.height,
+                          static_cast<size_t>(shown_.width)};
+    chain_.drew(copyScaled(canvas, part, origin, scale, clip, out, kOpaque));
 }
 
 void WaylandSurface::fill(Rect area, uint32_t pixel) {

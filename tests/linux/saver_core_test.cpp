@@ -1,6 +1,7 @@
 // The Linux saver's shared core on a screen in memory: the one-dashboard lock, a worker
 // that restarts under a running saver, records of other users and the worker's start.
 #include "host/posix/saver_core.h"
+#include "render/scaled_copy.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -63,14 +64,7 @@ struct MemoryOutput final : SaverOutput {
     ScreenRole role() const override { return screenRole; }
     void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
                     Rect clip) override {
-        for (int32_t y = part.top; y < part.bottom; ++y)
-            for (int32_t x = part.left; x < part.right; ++x)
-                for (int32_t i = 0; i < scale * scale; ++i) {
-                    const int32_t sx = origin.x + x * scale + i % scale;
-                    const int32_t sy = origin.y + y * scale + i / scale;
-                    if (sx >= clip.left && sx < clip.right && sy >= clip.top && sy < clip.bottom)
-                        screen[static_cast<size_t>(sy) * 800 + sx] = canvas.pixel(x, y);
-                }
+        copyScaled(canvas, part, origin, scale, clip, {screen.data(), 800, 600, 800});
     }
     void fillBlack(Rect area) override {
         for (int32_t y = std::max(area.top, 0); y < std::min(area.bottom, 600); ++y)
