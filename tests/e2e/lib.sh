@@ -117,9 +117,11 @@ e2e_cleanup() {
 }
 
 # Starts Xvfb with the given screen size on the first free display of the range in
-# VANDREL_E2E_DISPLAYS ("first last", default "100 140") and exports DISPLAY.
+# VANDREL_E2E_DISPLAYS ("first last", default "100 140") and exports DISPLAY. -noreset:
+# the server would start anew whenever its last client goes, refusing whoever connects
+# in that moment (a watcher started right after a test's saver ended).
 e2e_xvfb() {
-    e2e_x_server Xvfb -screen 0 "${1}x24" -nolisten tcp
+    e2e_x_server Xvfb -screen 0 "${1}x24" -nolisten tcp -noreset
 }
 
 # Starts the X server command $1 with the rest of the arguments after its display, on

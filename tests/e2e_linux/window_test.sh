@@ -187,7 +187,7 @@ diff=$(dashboard_diff "$out/idle.png" "$out/reference.png" 136 161)
 read -r w h x y <<<"$(lit_box "$out/idle.png")"
 check "--idle: over the screen, the dashboard alone, centred ($diff px differ; lit ${w}x${h} at $x,$y)" \
     '[ "$diff" = 0 ] && [ "$x" -ge 136 ] && [ "$y" -ge 161 ] && [ $((x + w)) -le 888 ] && [ $((y + h)) -le 606 ]'
-"$vandrel" --idle 0.033 >"$out/idle2.log" 2>&1
+timeout 10 "$vandrel" --idle 0.033 >"$out/idle2.log" 2>&1
 code=$?
 check "--idle: a second watcher of the display exits 0 at once (got $code)" \
     '[ $code = 0 ] && grep -q "already runs" "$out/idle2.log"'
