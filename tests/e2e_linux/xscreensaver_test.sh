@@ -48,11 +48,19 @@ as_user xscreensaver -no-splash >"$out/xscreensaver.log" 2>&1 &
 check "the daemon runs" wait_for 15 'as_user xscreensaver-command -time >/dev/null 2>&1'
 
 # Activates the daemon and waits for vandrel and its attach; sets saver.
+# The oldest vandrel that was not there before: for a moment, the children that start the
+# worker are called vandrel too, and an earlier test's saver may still be on its way out
+# (a sanitizer build ends slowly).
+new_saver() {
+    local all
+    all=$(pgrep -d, -u "$E2E_USER" -x vandrel) || return 0
+    ps -o pid= --sort=start_time -p "$all" | tr -d ' ' | grep -vxF -e "${before:-none}" | head -1
+}
 activate() {
+    before=$(pgrep -u "$E2E_USER" -x vandrel)
     as_user xscreensaver-command -activate >/dev/null
-    wait_for 15 '[ -n "$(pid_of "$E2E_USER" vandrel)" ]'
-    # The oldest: for a moment, the children that start the worker are called vandrel too.
-    saver=$(pgrep -o -u "$E2E_USER" -x vandrel)
+    wait_for 15 '[ -n "$(new_saver)" ]'
+    saver=$(new_saver)
     check "$1: the daemon started vandrel (pid ${saver:-none})" [ -n "$saver" ]
 }
 deactivate() {
