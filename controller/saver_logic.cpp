@@ -74,7 +74,7 @@ DisplayMode displayModeForWidth(int32_t clientWidth) {
     return clientWidth < 800 ? DisplayMode::Quiet : DisplayMode::Full;
 }
 
-CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom, int32_t scale) {
+Point canvasOrigin(int32_t clientRight, int32_t clientBottom, int32_t scale) {
     return {(clientRight - kCanvasWidth * scale) / 2, (clientBottom - kCanvasHeight * scale) / 2};
 }
 
@@ -110,7 +110,7 @@ Placement placeDashboard(Rect primary, int32_t scaleSetting) {
     p.primary = primary;
     const int32_t w = primary.right - primary.left, h = primary.bottom - primary.top;
     p.scale = dashboardScale(scaleSetting, w, h);
-    const CursorPoint o = canvasOrigin(w, h, p.scale);
+    const Point o = canvasOrigin(w, h, p.scale);
     p.canvasOrigin = {primary.left + o.x, primary.top + o.y};
     return p;
 }
@@ -249,6 +249,12 @@ CanvasCopy ControllerLogic::shouldCopyCanvas(bool drew) {
 void ControllerLogic::cleared(uint32_t now) {
     blankPhase_ = BlankPhase::Blanked;
     bannerStart_ = now;
+}
+
+bool movedPastThreshold(Point reference, Point now) {
+    const int64_t dx = static_cast<int64_t>(now.x) - reference.x;
+    const int64_t dy = static_cast<int64_t>(now.y) - reference.y;
+    return (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy) > kWakeThreshold;
 }
 
 }  // namespace vandrel

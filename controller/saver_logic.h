@@ -9,8 +9,6 @@
 // the tick-by-tick state. Each host only feeds them its messages.
 namespace vandrel {
 
-using CursorPoint = Point;
-
 // --- Settings -------------------------------------------------------------------
 
 // A settings integer: leading white space, one optional sign, then digits up to the
@@ -40,7 +38,15 @@ enum class ControllerState : uint8_t { Start, Connect, Running };
 enum class BlankPhase : uint8_t { Awake, BlankPending, Blanked };
 
 // Where the canvas goes, shown at scale: centred, each half truncated toward zero.
-CursorPoint canvasOrigin(int32_t clientRight, int32_t clientBottom, int32_t scale = 1);
+Point canvasOrigin(int32_t clientRight, int32_t clientBottom, int32_t scale = 1);
+
+// --- Input ------------------------------------------------------------------------
+
+inline constexpr int32_t kWakeThreshold = 4;
+
+// True when the pointer has travelled more than the threshold (horizontal plus vertical
+// pixels) from the reference point: the saver ends. Every host applies the same rule.
+bool movedPastThreshold(Point reference, Point now);
 
 // --- Screens and scale ------------------------------------------------------------
 
@@ -67,7 +73,7 @@ int32_t dashboardScale(int32_t setting, int32_t width, int32_t height);
 struct Placement {
     Rect primary;  // client coordinates
     int32_t scale = 1;
-    CursorPoint canvasOrigin{0, 0};  // client coordinates of the canvas's top-left
+    Point canvasOrigin{0, 0};  // client coordinates of the canvas's top-left
 };
 Placement placeDashboard(Rect primary, int32_t scaleSetting);
 // A part of the canvas as it lies in the window.

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/logic/linux_options.h"
-#include "host/logic/saver_input.h"
+#include "host/posix/linux_options.h"
+#include "host/win32/saver_switches.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vandrel;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "host/logic/linux_options.h"
+#include "host/posix/linux_options.h"
 #include "host/posix/gnome_idle.h"
 #include "host/posix/idle_watcher.h"
 #include "host/posix/saver_core.h"
@@ -30,8 +30,8 @@ int showSaver(const LinuxOptions& options) {
         return runWayland(options);
     }
     LinuxOptions shown = options;
-    if (options.idle && options.target == X11Target::Default && !daemonWindow) {
-        shown.target = X11Target::Cover;  // no daemon covers the screen for it
+    if (options.idle && options.target == SaverTarget::Default && !daemonWindow) {
+        shown.target = SaverTarget::Cover;  // no daemon covers the screen for it
     }
     return runX11(shown);
 }

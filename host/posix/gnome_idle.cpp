@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/logic/idle_watch_plan.h"
+#include "host/posix/idle_watch_plan.h"
 
 namespace vandrel {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "host/logic/linux_options.h"
+#include "host/posix/linux_options.h"
 #include "host/posix/idle_source.h"
 #include "record/posix_share.h"
 

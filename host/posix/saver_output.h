@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "controller/saver_logic.h"
-#include "host/logic/screen_role.h"
+#include "host/posix/screen_role.h"
 #include "render/canvas.h"
 
 // What the Linux saver core asks of a display: the one seam between the shared core
@@ -38,7 +38,7 @@ class SaverOutput {
     // Copies part (canvas coordinates) of canvas so that its top-left pixel lands at
     // origin + part's corner * scale, each canvas pixel a scale x scale block, clipped
     // to clip (drawing-area coordinates).
-    virtual void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+    virtual void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                             Rect clip) = 0;
     virtual void fillBlack(Rect area) = 0;
     // The two-line label of a window too narrow for the dashboard: "Vandrel" at

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "controller/settings.h"
-#include "host/logic/settings_model.h"
+#include "host/posix/settings_model.h"
 #include "host/posix/settings_file.h"
 
 namespace vandrel {

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "host/logic/settings_model.h"
+#include "host/posix/settings_model.h"
 
 // The settings window's side of the settings file: what the saver would read now, and
 // a save that checks every value, and the worker on disk, before the file changes.

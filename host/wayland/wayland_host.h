@@ -1,5 +1,5 @@
 #pragma once
-#include "host/logic/linux_options.h"
+#include "host/posix/linux_options.h"
 
 namespace vandrel {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "controller/settings.h"
-#include "host/logic/saver_input.h"
+#include "controller/saver_logic.h"
 #include "render/dashboard.h"
 #include "viewporter-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -27,7 +27,7 @@ constexpr int kStartRoundtrips = 50;
 constexpr Color kLabelColor{0, 255, 255};
 constexpr int32_t kMaxLayout = 1 << 24;
 
-Rect shifted(Rect r, CursorPoint by) {
+Rect shifted(Rect r, Point by) {
     return {r.left - by.x, r.top - by.y, r.right - by.x, r.bottom - by.y};
 }
 
@@ -49,7 +49,7 @@ struct WaylandListeners {
 
     static Screen& screen(void* data) { return *static_cast<Screen*>(data); }
     static Seat& seatOf(void* data) { return *static_cast<Seat*>(data); }
-    static CursorPoint point(wl_fixed_t x, wl_fixed_t y) {
+    static Point point(wl_fixed_t x, wl_fixed_t y) {
         return {wl_fixed_to_int(x), wl_fixed_to_int(y)};
     }
 };
@@ -185,7 +185,7 @@ const wl_touch_listener WaylandListeners::touch = {
 };
 
 WaylandOutput::WaylandOutput(wl_display* display, const LinuxOptions& options)
-    : display_(display), options_(options), windowMode_(options.target == X11Target::Window) {
+    : display_(display), options_(options), windowMode_(options.target == SaverTarget::Window) {
     globals_.display = display;
 }
 
@@ -401,12 +401,12 @@ void WaylandOutput::onSeatCapabilities(Seat& seat, uint32_t capabilities) {
     }
 }
 
-void WaylandOutput::onPointerAt(Seat& seat, CursorPoint local) {
+void WaylandOutput::onPointerAt(Seat& seat, Point local) {
     if (windowMode_) {
         return;  // a window is for looking at: only a key or a click closes it
     }
     // In layout coordinates, so that crossing from one output to the next counts as travel.
-    const CursorPoint at{seat.surfaceOrigin.x + local.x, seat.surfaceOrigin.y + local.y};
+    const Point at{seat.surfaceOrigin.x + local.x, seat.surfaceOrigin.y + local.y};
     if (!haveReference_) {
         haveReference_ = true;
         reference_ = at;
@@ -647,14 +647,14 @@ void WaylandOutput::flush() {
 
 // Drawing-area pixels go to every part that holds them, so that where parts overlap they
 // agree and the stacking does not matter.
-void WaylandOutput::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+void WaylandOutput::copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                                Rect clip) {
     planParts();
     if (dashboard_ != nullptr && partCount_ == 0) {
         dashboard_->copyCanvas(canvas, part, origin, scale, clip);
     }
     for (int i = 0; i < partCount_; ++i) {
-        const CursorPoint at{partAreas_[i].left, partAreas_[i].top};
+        const Point at{partAreas_[i].left, partAreas_[i].top};
         parts_[i]->copyCanvas(canvas, part, {origin.x - at.x, origin.y - at.y}, scale,
                               shifted(intersectRect(clip, partAreas_[i]), at));
     }
@@ -666,7 +666,7 @@ void WaylandOutput::fillBlack(Rect area) {
         dashboard_->fill(area, 0);
     }
     for (int i = 0; i < partCount_; ++i) {
-        const CursorPoint at{partAreas_[i].left, partAreas_[i].top};
+        const Point at{partAreas_[i].left, partAreas_[i].top};
         parts_[i]->fill(shifted(intersectRect(area, partAreas_[i]), at), 0);
     }
 }

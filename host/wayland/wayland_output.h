@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/logic/linux_options.h"
+#include "host/posix/linux_options.h"
 #include "host/posix/saver_output.h"
 #include "host/wayland/wayland_surface.h"
 #include "render/font.h"
@@ -48,7 +48,7 @@ class WaylandOutput final : public SaverOutput {
     // One saver covers every output: no other saver of this desktop competes.
     ScreenRole role() const override { return ScreenRole::Primary; }
 
-    void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+    void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                     Rect clip) override;
     void fillBlack(Rect area) override;
     void drawLabel(int32_t left, int32_t top) override;
@@ -78,7 +78,7 @@ class WaylandOutput final : public SaverOutput {
         wl_pointer* pointer = nullptr;
         wl_keyboard* keyboard = nullptr;
         wl_touch* touch = nullptr;
-        CursorPoint surfaceOrigin{0, 0};  // where the pointer's surface lies in the layout
+        Point surfaceOrigin{0, 0};  // where the pointer's surface lies in the layout
     };
 
     void onGlobal(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
@@ -86,7 +86,7 @@ class WaylandOutput final : public SaverOutput {
     void onOutputDone(Screen& screen);
     void describe(Screen& screen);
     void onSeatCapabilities(Seat& seat, uint32_t capabilities);
-    void onPointerAt(Seat& seat, CursorPoint local);
+    void onPointerAt(Seat& seat, Point local);
     void requestEnd(int exitCode);
     // After events: drops closed surfaces, follows a window's output, places the dashboard.
     void settle();
@@ -127,7 +127,7 @@ class WaylandOutput final : public SaverOutput {
     bool resized_ = false;
     bool lost_ = false;
     bool haveReference_ = false;
-    CursorPoint reference_{0, 0};
+    Point reference_{0, 0};
 
     std::unique_ptr<Font> labelFont_;
     std::unique_ptr<Canvas> label_;

@@ -288,7 +288,7 @@ ShmBuffer* WaylandSurface::drawTarget() {
     return &buffer;
 }
 
-void WaylandSurface::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+void WaylandSurface::copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                                 Rect clip) {
     part = intersectRect(part, {0, 0, canvas.width(), canvas.height()});
     if (isEmpty(part) || scale < 1 || !havePlan_ || black_) {

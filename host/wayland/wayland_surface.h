@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "controller/saver_logic.h"
-#include "host/logic/wayland_layout.h"
+#include "host/wayland/wayland_layout.h"
 #include "host/wayland/shm_buffer.h"
 #include "render/canvas.h"
 
@@ -82,7 +82,7 @@ class WaylandSurface {
 
     // Copies part of canvas so that its top-left pixel lands at origin + part's corner *
     // scale, each canvas pixel a scale x scale block, clipped to clip and the buffer.
-    void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale, Rect clip);
+    void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale, Rect clip);
     void fill(Rect area, uint32_t pixel);
     // Commits the frame drawn since the last one, if there is one and one is due.
     void flush();

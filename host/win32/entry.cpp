@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "host/logic/saver_input.h"
+#include "host/win32/saver_switches.h"
 #include "host/win32/host.h"
 #include "host/win32/saver_api.h"
 

@@ -122,7 +122,7 @@ Placement placementFor(HWND window) {
 
 // Copies a canvas, or a part of it, at the placement's scale: each canvas pixel becomes
 // an s x s block. Nothing lands outside the primary monitor.
-void copyScaled(HDC dc, const Canvas& canvas, Rect part, CursorPoint origin) {
+void copyScaled(HDC dc, const Canvas& canvas, Rect part, Point origin) {
     HDC source = deviceContext(canvas);
     const Placement& p = controller.placement;
     if (source == nullptr || isEmpty(part)) {

@@ -1,6 +1,7 @@
 #include "host/win32/host.h"
 #include "host/win32/saver_api.h"
-#include "host/logic/saver_input.h"
+#include "controller/saver_logic.h"
+#include "host/win32/saver_switches.h"
 
 namespace vandrel {
 namespace {
@@ -34,7 +35,7 @@ void restoreInputContext(HWND window) {
     }
 }
 
-CursorPoint cursorNow() {
+Point cursorNow() {
     POINT p{};
     GetCursorPos(&p);
     return {p.x, p.y};
@@ -42,7 +43,7 @@ CursorPoint cursorNow() {
 
 // The message's own coordinates are client-relative and not used.
 void onMouseMove(HWND window) {
-    CursorPoint now = cursorNow();
+    Point now = cursorNow();
     if (movedPastThreshold({host.savedCursorPos.x, host.savedCursorPos.y}, now)) {
         PostMessageA(window, WM_CLOSE, 0, 0);
         host.savedCursorPos = {now.x, now.y};

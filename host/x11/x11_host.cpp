@@ -72,9 +72,9 @@ Window coverScreen(Display* d, Window& cover) {
 // screen with a window of its own, named in XSCREENSAVER_WINDOW: that window is the root
 // to draw on. False, with a message, when the daemon's variable holds no window id.
 bool chooseWindow(Display* d, const LinuxOptions& options, Target& target) {
-    X11Target kind = options.target;
+    SaverTarget kind = options.target;
     unsigned long id = options.windowId;
-    if (kind == X11Target::Default || kind == X11Target::Root) {
+    if (kind == SaverTarget::Default || kind == SaverTarget::Root) {
         const char* fromDaemon = std::getenv("XSCREENSAVER_WINDOW");
         if (fromDaemon != nullptr && !parseWindowId(fromDaemon, id)) {
             std::fprintf(stderr, "vandrel: XSCREENSAVER_WINDOW is not a window id: \"%.64s\"\n",
@@ -82,19 +82,19 @@ bool chooseWindow(Display* d, const LinuxOptions& options, Target& target) {
             return false;
         }
         if (fromDaemon != nullptr) {
-            kind = X11Target::WindowId;
-        } else if (kind == X11Target::Default) {
-            kind = X11Target::Window;
+            kind = SaverTarget::WindowId;
+        } else if (kind == SaverTarget::Default) {
+            kind = SaverTarget::Window;
         }
     }
     switch (kind) {
-        case X11Target::Root:
+        case SaverTarget::Root:
             target.window = DefaultRootWindow(d);
             break;
-        case X11Target::WindowId:
+        case SaverTarget::WindowId:
             target.window = static_cast<Window>(id);
             break;
-        case X11Target::Cover:
+        case SaverTarget::Cover:
             target.window = coverScreen(d, target.cover);
             target.ownWindow = true;
             break;

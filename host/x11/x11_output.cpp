@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "host/logic/pixel_row.h"
-#include "host/logic/saver_input.h"
+#include "host/x11/pixel_row.h"
+#include "controller/saver_logic.h"
 
 namespace vandrel {
 namespace {
@@ -188,7 +188,7 @@ void X11Output::handle(const XEvent& event, OutputEvents& events) {
             break;
         case MotionNotify: {
             // Only a cover window asks for motion: travel past the threshold ends it.
-            const CursorPoint at{event.xmotion.x_root, event.xmotion.y_root};
+            const Point at{event.xmotion.x_root, event.xmotion.y_root};
             if (!haveReference_) {
                 haveReference_ = true;
                 reference_ = at;
@@ -318,7 +318,7 @@ bool X11Output::ensureImage(int32_t width, int32_t height) {
     return true;
 }
 
-void X11Output::copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+void X11Output::copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                            Rect clip) {
     part = intersectRect(part, {0, 0, canvas.width(), canvas.height()});
     if (isEmpty(part) || scale < 1) {

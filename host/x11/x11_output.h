@@ -47,7 +47,7 @@ class X11Output final : public SaverOutput {
     int32_t width() const override { return width_; }
     int32_t height() const override { return height_; }
     ScreenRole role() const override { return role_; }
-    void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+    void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                     Rect clip) override;
     void fillBlack(Rect area) override;
     void drawLabel(int32_t left, int32_t top) override;
@@ -74,7 +74,7 @@ class X11Output final : public SaverOutput {
     void* shmInfo_ = nullptr;  // XShmSegmentInfo, kept out of this header
     int32_t imageWidth_ = 0, imageHeight_ = 0;
     bool haveReference_ = false;  // the pointer's first position, for the travel rule
-    CursorPoint reference_{0, 0};
+    Point reference_{0, 0};
     X11RawInput rawInput_;
     bool pointerMoved_ = false;
 };

@@ -62,7 +62,7 @@ struct MemoryOutput final : SaverOutput {
     int32_t width() const override { return 800; }
     int32_t height() const override { return 600; }
     ScreenRole role() const override { return screenRole; }
-    void copyCanvas(const Canvas& canvas, Rect part, CursorPoint origin, int32_t scale,
+    void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
                     Rect clip) override {
         copyScaled(canvas, part, origin, scale, clip, {screen.data(), 800, 600, 800});
     }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "controller/settings.h"
-#include "host/logic/settings_model.h"
+#include "host/posix/settings_model.h"
 #include "host/posix/idle_watcher.h"
 #include "host/posix/settings_store.h"
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "controller/ini_text.h"
-#include "host/logic/idle_watch_plan.h"
-#include "host/logic/linux_options.h"
-#include "host/logic/pixel_row.h"
-#include "host/logic/screen_role.h"
+#include "host/posix/idle_watch_plan.h"
+#include "host/posix/linux_options.h"
+#include "host/x11/pixel_row.h"
+#include "host/posix/screen_role.h"
 
 namespace vandrel {
 namespace {
@@ -55,7 +55,7 @@ TEST(IniText, ReadsLikeTheProfileFunctions) {
 }
 
 TEST(LinuxOptions, CommandLineOfTheLinuxSaver) {
-    using T = X11Target;
+    using T = SaverTarget;
     using D = DisplaySystem;
     struct Case {
         std::vector<const char*> args;
@@ -167,9 +167,9 @@ TEST(LinuxOptions, DisplaySystemAndScreenRole) {
     EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::Wayland);
     EXPECT_EQ(chooseDisplaySystem(o, false, false), DisplaySystem::X11);
     EXPECT_EQ(chooseDisplaySystem(o, true, true), DisplaySystem::X11);  // the daemon's window
-    o.target = X11Target::Window;
+    o.target = SaverTarget::Window;
     EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::Wayland);
-    for (X11Target t : {X11Target::Root, X11Target::WindowId}) {
+    for (SaverTarget t : {SaverTarget::Root, SaverTarget::WindowId}) {
         o.target = t;
         EXPECT_EQ(chooseDisplaySystem(o, true, false), DisplaySystem::X11);
     }

@@ -41,7 +41,7 @@ TEST(SaverController, DisplayModeAndCanvasPlacement) {
     EXPECT_EQ(displayModeForWidth(640), DisplayMode::Quiet);
     EXPECT_EQ(displayModeForWidth(799), DisplayMode::Quiet);
     EXPECT_EQ(displayModeForWidth(800), DisplayMode::Full);
-    CursorPoint o = canvasOrigin(800, 600);
+    Point o = canvasOrigin(800, 600);
     EXPECT_EQ(o.x, 24);
     EXPECT_EQ(o.y, 77);
     o = canvasOrigin(751, 444);  // halves truncate toward zero

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "host/logic/wayland_layout.h"
+#include "host/wayland/wayland_layout.h"
 
 namespace vandrel {
 namespace {

@@ -18,12 +18,12 @@ std::string testDirectory() {
 }
 
 std::string helperPath(const char* fileName) {
-    std::string dir = testDirectory();
-    return dir.substr(0, dir.find_last_of('\\')) + "\\host\\" + fileName;
+    return testDirectory() + "\\win32\\" + fileName;
 }
 
 std::string scrPath() {
-    return helperPath("Vandrel.scr");
+    const std::string dir = testDirectory();
+    return dir.substr(0, dir.find_last_of('\\')) + "\\host\\Vandrel.scr";
 }
 
 std::string scratchDirectory(const char* name) {

@@ -1,10 +1,9 @@
 #pragma once
 #include <cstdint>
 
-#include "controller/saver_logic.h"
 
-// The Windows host's decisions that need no platform: reading the command line, the
-// wake-up movement test and the pause after a refused password. Tested natively.
+// The Windows saver's decisions that need no platform: reading the command line and the
+// pause after a refused password. Tested natively.
 namespace vandrel {
 
 // --- Command line -------------------------------------------------------------
@@ -34,13 +33,7 @@ struct SwitchRequest {
 // Whether a handle names a window, and the platform family, are for the caller.
 SwitchRequest parseSwitch(const char* switchText);
 
-// --- Input filter ---------------------------------------------------------------
-
-inline constexpr int32_t kWakeThreshold = 4;
-
-// True when the cursor has travelled more than the threshold (horizontal plus vertical
-// pixels) from the reference point.
-bool movedPastThreshold(CursorPoint reference, CursorPoint now);
+// --- Password ---------------------------------------------------------------------
 
 // Pause after a refused password during which further close requests are refused.
 inline constexpr uint32_t kReverifyPauseMs = 200;

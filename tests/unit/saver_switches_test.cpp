@@ -1,4 +1,5 @@
-#include "host/logic/saver_input.h"
+#include "host/win32/saver_switches.h"
+#include "controller/saver_logic.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,7 @@ TEST(SaverCommandLine, WindowHandleDigitsWrapAt32Bits) {
 }
 
 TEST(SaverInputFilter, MovementAddsUpFromTheReference) {
-    CursorPoint ref{100, 100};
+    Point ref{100, 100};
     EXPECT_FALSE(movedPastThreshold(ref, {102, 102}));  // 4 in total
     EXPECT_TRUE(movedPastThreshold(ref, {103, 102}));   // 5
     EXPECT_FALSE(movedPastThreshold(ref, {97, 100}));   // one move of 3

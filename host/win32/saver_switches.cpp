@@ -1,4 +1,4 @@
-#include "host/logic/saver_input.h"
+#include "host/win32/saver_switches.h"
 
 namespace vandrel {
 
@@ -78,12 +78,6 @@ SwitchRequest parseSwitch(const char* switchText) {
                 return request;
         }
     }
-}
-
-bool movedPastThreshold(CursorPoint reference, CursorPoint now) {
-    int64_t dx = static_cast<int64_t>(now.x) - reference.x;
-    int64_t dy = static_cast<int64_t>(now.y) - reference.y;
-    return (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy) > kWakeThreshold;
 }
 
 bool withinReverifyPause(uint32_t now, uint32_t lastVerifyTick) {

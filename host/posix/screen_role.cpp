@@ -1,4 +1,4 @@
-#include "host/logic/screen_role.h"
+#include "host/posix/screen_role.h"
 
 namespace vandrel {
 

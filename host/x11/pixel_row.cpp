@@ -1,4 +1,4 @@
-#include "host/logic/pixel_row.h"
+#include "host/x11/pixel_row.h"
 
 #include <bit>
 #include <cstddef>

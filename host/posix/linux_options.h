@@ -5,7 +5,7 @@
 // platform calls so they are tested natively.
 namespace vandrel {
 
-enum class X11Target : uint8_t {
+enum class SaverTarget : uint8_t {
     Default,   // XSCREENSAVER_WINDOW when set, else a window of its own
     Root,      // --root
     Window,    // --window: a window of its own, closed by a key or a click
@@ -19,7 +19,7 @@ enum class DisplaySystem : uint8_t { Auto, X11, Wayland };
 inline constexpr int kMaxOutputName = 63;
 
 struct LinuxOptions {
-    X11Target target = X11Target::Default;
+    SaverTarget target = SaverTarget::Default;
     unsigned long windowId = 0;
     DisplaySystem display = DisplaySystem::Auto;  // --x11, --wayland
     char outputName[kMaxOutputName + 1] = "";     // --output NAME (Wayland)

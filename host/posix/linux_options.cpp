@@ -1,4 +1,4 @@
-#include "host/logic/linux_options.h"
+#include "host/posix/linux_options.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -115,16 +115,16 @@ bool parseLinuxOptions(int argc, const char* const* argv, LinuxOptions& options,
         }
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (std::strcmp(name, "-root") == 0) {
-            options.target = X11Target::Root;
+            options.target = SaverTarget::Root;
         } else if (std::strcmp(name, "-window") == 0) {
-            options.target = X11Target::Window;
+            options.target = SaverTarget::Window;
         } else if (std::strcmp(name, "-window-id") == 0) {
             if (value == nullptr || !parseWindowId(value, options.windowId)) {
                 std::snprintf(error, errorBytes,
                               "%s needs a window id (decimal or 0x hexadecimal, 32 bits)", arg);
                 return false;
             }
-            options.target = X11Target::WindowId;
+            options.target = SaverTarget::WindowId;
             ++i;
         } else if (std::strcmp(name, "-x11") == 0) {
             options.display = DisplaySystem::X11;
@@ -174,8 +174,8 @@ DisplaySystem chooseDisplaySystem(const LinuxOptions& options, bool waylandDispl
     if (options.display != DisplaySystem::Auto) {
         return options.display;
     }
-    const bool x11Target = daemonWindowSet || options.target == X11Target::Root ||
-                           options.target == X11Target::WindowId;
+    const bool x11Target = daemonWindowSet || options.target == SaverTarget::Root ||
+                           options.target == SaverTarget::WindowId;
     return waylandDisplaySet && !x11Target ? DisplaySystem::Wayland : DisplaySystem::X11;
 }
 

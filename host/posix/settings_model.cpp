@@ -1,11 +1,11 @@
-#include "host/logic/settings_model.h"
+#include "host/posix/settings_model.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "controller/ini_text.h"
 #include "controller/saver_logic.h"
-#include "host/logic/linux_options.h"
+#include "host/posix/linux_options.h"
 
 namespace vandrel {
 namespace {

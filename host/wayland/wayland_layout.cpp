@@ -1,4 +1,4 @@
-#include "host/logic/wayland_layout.h"
+#include "host/wayland/wayland_layout.h"
 
 #include <algorithm>
 #include <cstring>

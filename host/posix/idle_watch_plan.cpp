@@ -1,4 +1,4 @@
-#include "host/logic/idle_watch_plan.h"
+#include "host/posix/idle_watch_plan.h"
 
 namespace vandrel {
 
