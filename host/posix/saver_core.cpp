@@ -53,7 +53,7 @@ bool due(uint32_t now, uint32_t at) {
 // record instead, and attaches anew when a restarted worker replaces it.
 class SaverCore {
   public:
-    SaverCore(SaverOutput& output, int32_t scaleSetting, const char* recordName)
+    SaverCore(PolledOutput& output, int32_t scaleSetting, const char* recordName)
         : output_(output), scaleSetting_(scaleSetting), recordName_(recordName) {}
 
     int run();
@@ -70,7 +70,7 @@ class SaverCore {
     void onResize();
     void copyParts(const DrawnArea& parts);
 
-    SaverOutput& output_;
+    PolledOutput& output_;
     int32_t scaleSetting_;
     const char* recordName_;
     ControllerLogic logic_;
@@ -286,7 +286,7 @@ void SaverCore::finish() {
 
 }  // namespace
 
-int runSaver(SaverOutput& output, const LinuxOptions& options, const char* recordName) {
+int runSaver(PolledOutput& output, const LinuxOptions& options, const char* recordName) {
     startWatchdog();  // from the settings' read on: a show that hangs ends
     readSettings();
     SaverCore core(output, options.scale >= 0 ? options.scale : settings.Scale, recordName);

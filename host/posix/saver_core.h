@@ -1,6 +1,6 @@
 #pragma once
 #include "host/posix/linux_options.h"
-#include "host/posix/saver_output.h"
+#include "host/posix/polled_output.h"
 #include "record/posix_share.h"
 
 // The Linux saver's shared core, the same for X11 and Wayland: settings, the record and
@@ -12,7 +12,7 @@ namespace vandrel {
 // exit code. The record is detached (saverAttached 0 unless another saver of this desktop
 // takes over) and the lock released before it returns. options.scale, when set, takes
 // precedence over the Scale setting. recordName: the record's object (tests use their own).
-int runSaver(SaverOutput& output, const LinuxOptions& options,
+int runSaver(PolledOutput& output, const LinuxOptions& options,
              const char* recordName = posixShareName());
 
 // For a display's fatal-error path that cannot return to runSaver (Xlib's I/O error

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "host/posix/linux_options.h"
-#include "host/posix/saver_output.h"
+#include "host/posix/polled_output.h"
 #include "host/wayland/wayland_surface.h"
 #include "render/font.h"
 
@@ -28,7 +28,7 @@ struct WaylandListeners;
 // Outputs may come and go while it runs; the dashboard moves to the next top-left output
 // when its own goes. A key, a button, a touch or pointer travel past the wake threshold
 // ends it (in a window: a key, a button, a touch or the close button).
-class WaylandOutput final : public SaverOutput {
+class WaylandOutput final : public PolledOutput {
   public:
     WaylandOutput(wl_display* display, const LinuxOptions& options);
     ~WaylandOutput() override;

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/posix/saver_output.h"
+#include "host/posix/polled_output.h"
 #include "host/x11/x11_raw_input.h"
 // After the project's headers: Xlib defines None, a name the controller's enums use.
 #include <X11/Xlib.h>
@@ -15,7 +15,7 @@ namespace vandrel {
 // visual (24 or 32 bits per pixel). It reports the window's size, exposures, its end
 // (destroyed; a key or a click in a window of the saver's own; with a cover, a key, a
 // click or pointer travel anywhere) and whether it lies on the primary monitor.
-class X11Output final : public SaverOutput {
+class X11Output final : public PolledOutput {
   public:
     // The window must exist and be drawable (see canDraw); ownWindow: the saver made it,
     // and a key or a click in it ends the saver.

@@ -47,7 +47,7 @@ class LinuxSaverCore : public ::testing::Test {
 
 // An 800 x 600 screen in memory; script runs at every dispatch with the time since the
 // start and ends the run by returning false.
-struct MemoryOutput final : SaverOutput {
+struct MemoryOutput final : PolledOutput {
     std::vector<uint32_t> screen = std::vector<uint32_t>(800 * 600, 0x123456);
     std::function<bool(Ms)> script;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
