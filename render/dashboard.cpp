@@ -9,8 +9,8 @@
 namespace vandrel {
 
 namespace {
-constexpr int32_t kVersionMajor = 2;
-constexpr int32_t kVersionMinor = 2;
+constexpr int32_t kVersionMajor = VANDREL_VERSION_MAJOR;
+constexpr int32_t kVersionMinor = VANDREL_VERSION_MINOR;
 constexpr const char* kWebAddress = "https://vandrel.example.org";
 // The trailing blanks belong to the banner's measured width: they space out its passes.
 constexpr const char* kBannerText =

@@ -69,7 +69,7 @@ fi
 client="$demo/Vandrel"
 mkdir -p "$client"
 cp "$build/tools/demo_worker/vandrel-demo-worker.exe" "$client/"
-cp resources/header.bmp resources/windows_help.txt "$client/"
+cp resources/header.bmp "$build/resources/windows_help.txt" "$client/"
 write_ini 0 5 "$(winpath "$client/vandrel-demo-worker.exe")" "$(winpath "$client")"
 echo "   vandrel.ini: ClientPath=$(winpath "$client/vandrel-demo-worker.exe")"
 

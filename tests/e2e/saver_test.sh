@@ -9,6 +9,7 @@
 #   3. when the worker asks for attention, its message replaces the plot;
 #   4. with Blank=1 and Minutes=0 the screen turns black and the banner passes at y = 10.
 # Usage: saver_test.sh Vandrel.scr vandrel-demo-worker.exe vandrel_share_probe.exe OUT_DIR
+# VANDREL_HELP_TEXT: the help text as the build filled in its version.
 set -u
 scr="$1"
 worker="$2"
@@ -24,7 +25,7 @@ start=$SECONDS
 
 rm -rf "$out"
 mkdir -p "$out/client"
-cp "$here/../../resources/header.bmp" "$here/../../resources/windows_help.txt" "$out/client/"
+cp "$here/../../resources/header.bmp" "${VANDREL_HELP_TEXT:?}" "$out/client/"
 worker_win=$(winpath "$worker")
 client_win=$(winpath "$out/client")
 

@@ -4,10 +4,11 @@
 # dependencies, the manual pages against the programs' own usage texts, the settings-
 # program config and the options it hands the program. Then a non-root cmake --install
 # to a prefix of its own, which must give the package's files, settings under PREFIX/etc.
-# Usage: deb_test.sh BUILD_DIR OUT_DIR
+# Usage: deb_test.sh BUILD_DIR OUT_DIR VERSION (as the package shows it, e.g. 2.02)
 set -u
 build="$1"
 out="$2"
+version="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/lib.sh"
 source "$here/lib_linux.sh"
@@ -18,8 +19,8 @@ skipped=
 (umask 0002 && exec cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out") \
     >"$out/cpack.log" 2>&1
 check "cpack builds the package" [ $? = 0 ]
-deb="$out/vandrel_2.02_amd64.deb"
-check "the package is vandrel_2.02_amd64.deb" [ -f "$deb" ]
+deb="$out/vandrel_${version}_amd64.deb"
+check "the package is vandrel_${version}_amd64.deb" [ -f "$deb" ]
 
 # Errors and warnings only; lintian's own failures (status 2) count too.
 if command -v lintian >/dev/null; then
@@ -139,7 +140,10 @@ for package in fonts-liberation libc6 libstdc++6 libx11-6 libfreetype6 libfontco
     check "Depends names $package" grep -q "\\b$package\\b" <<<"$depends"
 done
 check "the architecture is amd64" grep -q '^ Architecture: amd64' <<<"$info"
-check "the version is 2.02" grep -q '^ Version: 2.02$' <<<"$info"
+check "the version is $version" grep -qxF " Version: $version" <<<"$info"
+for f in man/man6/vandrel.6.gz man/man1/vandrel-demo-worker.1.gz doc/vandrel/changelog.gz; do
+    check "$f heads with the version" 'zcat "$tree/usr/share/$f" | head -1 | grep -qF "$version"'
+done
 check "the settings are a conffile" \
     '[ "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles)" = /etc/xdg/vandrel/vandrel.ini ]'
 
