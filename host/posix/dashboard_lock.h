@@ -1,5 +1,5 @@
 #pragma once
-#include "host/posix/saver_output.h"
+#include "host/posix/screen_role.h"
 #include "record/posix_share.h"
 
 namespace vandrel {

@@ -2,16 +2,14 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include <cstring>
-#include <new>
+#include <optional>
 
-#include "controller/saver_logic.h"
+#include "controller/saver_session.h"
 #include "controller/settings.h"
 #include "host/win32/saver_api.h"
 #include "record/shared_status.h"
 #include "render/canvas_win32.h"
 #include "render/color.h"
-#include "render/dashboard.h"
 
 // The application side of the saver window: attaches to the worker's record (or starts
 // the worker), keeps the dashboard up to date, blanks the screen and runs the banner.
@@ -21,19 +19,6 @@ namespace {
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerPeriodMs = 33;
 constexpr char kShareName[] = "vandrel_share";
-
-// One per process; the window is the only one.
-struct Controller {
-    ControllerLogic logic;
-    UINT_PTR timerId = 0;
-    int32_t priorityClass = 0;
-    HANDLE mappingHandle = nullptr;
-    void* view = nullptr;
-    Dashboard* dashboard = nullptr;  // lives until the process ends
-    Placement placement;
-    bool workerStarted = false;  // once a run
-};
-Controller controller;
 
 int32_t ownPriorityClass() {
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, FALSE,
@@ -56,139 +41,133 @@ bool viewHoldsRecord(const void* view) {
     return info.RegionSize >= rec::recordSize;
 }
 
-bool attachToWorker(HWND) {
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, TRUE, kShareName);
-    controller.mappingHandle = mapping;
-    if (mapping == nullptr) {
-        return false;
-    }
-    void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    if (view != nullptr && !viewHoldsRecord(view)) {
-        UnmapViewOfFile(view);
-        view = nullptr;
-    }
-    if (view == nullptr) {
-        CloseHandle(mapping);
-        controller.mappingHandle = nullptr;
-        return false;
-    }
-    controller.view = view;
-    SharedStatus status(view);
-    // A saver before this one never let go (ended by the system, a logoff, a forced end):
-    // the worker sees no new attach and flags nothing, so every part is asked for here.
-    if (status.loadI32(rec::saverAttached) != 0) {
-        status.markEveryPart();
-    }
-    status.storeI32(rec::saverAttached, 1);
-    status.storeI32(rec::saverPriorityClass, controller.priorityClass);
-    // The dashboard makes its own DIB-section canvases, so no window DC is borrowed.
-    // Without memory for it the saver shows its black background only.
-    try {
-        char header[kMaxPathChars + 16];
-        headerPathIn(settings.ClientDir, header, sizeof header);
-        controller.dashboard = new Dashboard(status, true, header);
-    } catch (...) {
-        controller.dashboard = nullptr;
-    }
-    return true;
-}
+// The saver window's client area. The full-screen window spans every monitor and puts the
+// dashboard on the primary one, wherever the screen's origin lies in it; a preview child
+// uses its whole client area.
+class WindowOutput final : public SaverOutput {
+  public:
+    void attach(HWND window) { window_ = window; }
+    // Draws go to dc (a paint's, clipped to what needs painting) until it is null again.
+    void drawInto(HDC dc) { paintDc_ = dc; }
 
-void detachFromWorker() {
-    if (controller.view == nullptr) {
-        return;
+    int32_t width() const override { return clientRect().right; }
+    int32_t height() const override { return clientRect().bottom; }
+    Rect primaryArea() const override {
+        if ((GetWindowLongA(window_, GWL_STYLE) & WS_CHILD) != 0) {
+            return {0, 0, width(), height()};
+        }
+        POINT origin{0, 0};
+        MapWindowPoints(nullptr, window_, &origin, 1);
+        return {origin.x, origin.y, origin.x + GetSystemMetrics(SM_CXSCREEN),
+                origin.y + GetSystemMetrics(SM_CYSCREEN)};
     }
-    if (controller.mappingHandle != nullptr) {
-        SharedStatus(controller.view).storeI32(rec::saverAttached, 0);
-    }
-    UnmapViewOfFile(controller.view);
-    controller.view = nullptr;
-}
 
-// Where the drawing goes. A preview child uses its whole client area at scale 1, as it
-// always has; the full-screen window puts it on the primary monitor, wherever the
-// screen's origin lies in the window that spans every monitor.
-Placement placementFor(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    if ((GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) {
-        return placeDashboard({0, 0, client.right, client.bottom}, 1);
+    // StretchBlt replicates pixels itself (COLORONCOLOR): the platform does the scaled
+    // copy, from the canvas's own DIB section.
+    void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
+                    Rect clip) override {
+        HDC source = deviceContext(canvas);
+        if (source == nullptr || isEmpty(part)) {
+            return;
+        }
+        const int32_t w = part.right - part.left, h = part.bottom - part.top;
+        HDC dc = begin();
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+        if (scale == 1) {
+            BitBlt(dc, origin.x + part.left, origin.y + part.top, w, h, source, part.left, part.top,
+                   SRCCOPY);
+        } else {
+            SetStretchBltMode(dc, COLORONCOLOR);  // replication, no smoothing
+            StretchBlt(dc, origin.x + part.left * scale, origin.y + part.top * scale, w * scale,
+                       h * scale, source, part.left, part.top, w, h, SRCCOPY);
+        }
+        RestoreDC(dc, saved);
+        end(dc);
     }
-    POINT origin{0, 0};
-    MapWindowPoints(nullptr, window, &origin, 1);
-    return placeDashboard({origin.x, origin.y, origin.x + GetSystemMetrics(SM_CXSCREEN),
-                           origin.y + GetSystemMetrics(SM_CYSCREEN)},
-                          settings.Scale);
-}
-
-// Copies a canvas, or a part of it, at the placement's scale: each canvas pixel becomes
-// an s x s block. Nothing lands outside the primary monitor.
-void copyScaled(HDC dc, const Canvas& canvas, Rect part, Point origin) {
-    HDC source = deviceContext(canvas);
-    const Placement& p = controller.placement;
-    if (source == nullptr || isEmpty(part)) {
-        return;
+    void fillBlack(Rect area) override {
+        HDC dc = begin();
+        const RECT r{area.left, area.top, area.right, area.bottom};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        end(dc);
     }
-    const int32_t s = p.scale;
-    const int32_t w = part.right - part.left, h = part.bottom - part.top;
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, p.primary.left, p.primary.top, p.primary.right, p.primary.bottom);
-    if (s == 1) {
-        BitBlt(dc, origin.x + part.left, origin.y + part.top, w, h, source, part.left, part.top,
-               SRCCOPY);
-    } else {
-        SetStretchBltMode(dc, COLORONCOLOR);  // replication, no smoothing
-        StretchBlt(dc, origin.x + part.left * s, origin.y + part.top * s, w * s, h * s, source,
-                   part.left, part.top, w, h, SRCCOPY);
+    void drawLabel(int32_t left, int32_t top) override {
+        // The class has its own DC, so its default font and opaque mode apply.
+        HDC dc = begin();
+        SetTextColor(dc, toPlatformColor(Color(0, 255, 255)));
+        SetBkColor(dc, toPlatformColor(colorBlack));
+        TextOutA(dc, left + 34, top + 37, "Vandrel", 7);
+        TextOutA(dc, left + 32, top + 57, "ScreenSaver", 11);
+        end(dc);
     }
-    RestoreDC(dc, saved);
-}
 
-void blitCanvas(HWND window, const DrawnArea& parts) {
-    if (controller.dashboard == nullptr) {
-        return;
+  private:
+    RECT clientRect() const {
+        RECT client{};
+        GetClientRect(window_, &client);
+        return client;
     }
-    HDC dc = GetDC(window);
-    for (int i = 0; i < parts.count(); ++i) {
-        copyScaled(dc, controller.dashboard->canvas(), parts[i], controller.placement.canvasOrigin);
+    HDC begin() { return paintDc_ != nullptr ? paintDc_ : GetDC(window_); }
+    void end(HDC dc) {
+        if (dc != paintDc_) {
+            ReleaseDC(window_, dc);
+        }
     }
-    ReleaseDC(window, dc);
-}
 
-void blitBanner(HWND window, int32_t x) {
-    Canvas* banner =
-        controller.dashboard != nullptr ? controller.dashboard->bannerCanvas() : nullptr;
-    if (banner == nullptr) {
-        return;
+    HWND window_ = nullptr;
+    HDC paintDc_ = nullptr;
+};
+
+// The worker's record as a named file mapping. The saver ends once it has started the
+// worker: the next activation finds the record. Under the password lock only the password
+// ends the saver, so it stays and attaches the record once it exists.
+class MappingLink final : public RecordLink {
+  public:
+    void* open() override {
+        HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, TRUE, kShareName);
+        if (mapping == nullptr) {
+            return nullptr;
+        }
+        void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+        if (view != nullptr && !viewHoldsRecord(view)) {
+            UnmapViewOfFile(view);
+            view = nullptr;
+        }
+        if (view == nullptr) {
+            CloseHandle(mapping);
+            return nullptr;
+        }
+        mapping_ = mapping;
+        view_ = view;
+        return view;
     }
-    const Placement& p = controller.placement;
-    HDC dc = GetDC(window);
-    copyScaled(dc, *banner, {0, 0, banner->width(), banner->height()},
-               {p.primary.left + x, p.primary.top + 10 * p.scale});
-    ReleaseDC(window, dc);
-}
+    void close() override {
+        UnmapViewOfFile(view_);
+        CloseHandle(mapping_);
+        view_ = nullptr;
+        mapping_ = nullptr;
+    }
+    void startWorker() override;
+    int32_t priorityClass() override { return priorityClass_; }
+    AfterWorkerStart afterWorkerStart() override {
+        return SaverPasswordLockOn() ? AfterWorkerStart::Wait : AfterWorkerStart::End;
+    }
 
-void fillBlack(HDC dc, HWND window) {
-    RECT client;
-    GetClientRect(window, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-}
+    int32_t priorityClass_ = 0;
 
-void fillBlack(HWND window) {
-    HDC dc = GetDC(window);
-    fillBlack(dc, window);
-    ReleaseDC(window, dc);
-}
+  private:
+    HANDLE mapping_ = nullptr;
+    void* view_ = nullptr;
+};
 
-void drawLabel(HWND window) {
-    // The class has its own DC, so its default font and opaque mode apply.
-    HDC dc = GetDC(window);
-    SetTextColor(dc, toPlatformColor(Color(0, 255, 255)));
-    SetBkColor(dc, toPlatformColor(colorBlack));
-    const Rect& primary = controller.placement.primary;
-    TextOutA(dc, primary.left + 34, primary.top + 37, "Vandrel", 7);
-    TextOutA(dc, primary.left + 32, primary.top + 57, "ScreenSaver", 11);
-    ReleaseDC(window, dc);
-}
+// One per process; the window is the only one.
+struct Controller {
+    WindowOutput output;
+    MappingLink link;
+    std::optional<SaverSession> session;
+    UINT_PTR timerId = 0;
+};
+Controller controller;
 
 // Zeroed startup information with the empty desktop name: the started program lands
 // on the default desktop rather than the saver's.
@@ -206,7 +185,7 @@ void startProcess(const char* application, char* commandLine) {
     }
 }
 
-void launchWorker() {
+void MappingLink::startWorker() {
     if (settings.ClientPath[0] == '\0') {
         return;
     }
@@ -236,71 +215,22 @@ void openHelpFile() {
 }
 
 void onCreate(HWND window) {
-    controller.priorityClass = ownPriorityClass();
+    controller.link.priorityClass_ = ownPriorityClass();
     readSettings();
     controller.timerId = SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
-    controller.placement = placementFor(window);
-    const Rect& primary = controller.placement.primary;
-    controller.logic.create(primary.right - primary.left, GetTickCount(), settings.Blank,
-                            settings.Minutes);
-    if (controller.logic.displayMode() == DisplayMode::Label) {
-        return;
+    controller.output.attach(window);
+    const bool preview = (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0;
+    controller.session.emplace(controller.output, controller.link, preview ? 1 : settings.Scale);
+    controller.session->start(GetTickCount(), settings);
+    if (controller.session->displayMode() != DisplayMode::Label) {
+        SetForegroundWindow(window);
     }
-    attachToWorker(window);
-    SetForegroundWindow(window);
 }
 
 void onTimer(HWND window) {
-    bool messagePresent = false;
-    int32_t bannerWidth = 0;
-    if (controller.logic.blankPhase() == BlankPhase::Blanked && controller.view != nullptr) {
-        messagePresent = SharedStatus(controller.view).loadI32(rec::messagePresent) != 0;
-        Canvas* banner =
-            controller.dashboard != nullptr ? controller.dashboard->bannerCanvas() : nullptr;
-        bannerWidth = banner != nullptr ? banner->width() * controller.placement.scale : 0;
-    }
-    TickPlan plan = controller.logic.tick(GetTickCount(), controller.mappingHandle != nullptr,
-                                          messagePresent, bannerWidth);
-    switch (plan.action) {
-        case TickAction::None:
-            break;
-        case TickAction::DrawLabel:
-            drawLabel(window);
-            break;
-        case TickAction::Connect:
-            if (!controller.logic.connectResult(attachToWorker(window))) {
-                if (!controller.workerStarted) {
-                    launchWorker();
-                    controller.workerStarted = true;
-                }
-                // Under the password lock only the password ends the saver: it stays,
-                // and the next ticks attach the worker's record once it exists.
-                if (!SaverPasswordLockOn()) {
-                    // Runs the teardown: the timer stops and the message loop ends.
-                    SendMessageA(window, WM_DESTROY, 0, 0);
-                }
-            }
-            break;
-        case TickAction::Update: {
-            bool drew = controller.dashboard != nullptr && controller.dashboard->updateFromStatus();
-            CanvasCopy copy = controller.logic.shouldCopyCanvas(drew);
-            if (copy != CanvasCopy::None && controller.dashboard != nullptr) {
-                DrawnArea drawn = controller.dashboard->canvas().takeDrawnArea();
-                if (copy == CanvasCopy::Whole) {
-                    drawn = DrawnArea();
-                    drawn.add({0, 0, kCanvasWidth, kCanvasHeight});
-                }
-                blitCanvas(window, drawn);
-            }
-            break;
-        }
-        case TickAction::ClearScreen:
-            fillBlack(window);
-            controller.logic.cleared(GetTickCount());
-            break;
-        case TickAction::DrawBanner:
-            blitBanner(window, plan.bannerX);
-            break;
+    if (controller.session && !controller.session->tick(GetTickCount())) {
+        // Runs the teardown: the timer stops and the message loop ends.
+        SendMessageA(window, WM_DESTROY, 0, 0);
     }
 }
 
@@ -308,21 +238,13 @@ void onTimer(HWND window) {
 void onPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    if (dc != nullptr && controller.dashboard != nullptr && controller.logic.canvasOnScreen()) {
-        const Rect area{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right,
-                        paint.rcPaint.bottom};
-        copyScaled(dc, controller.dashboard->canvas(), clientToCanvas(area, controller.placement),
-                   controller.placement.canvasOrigin);
+    if (dc != nullptr && controller.session) {
+        controller.output.drawInto(dc);
+        controller.session->expose(
+            {paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom});
+        controller.output.drawInto(nullptr);
     }
     EndPaint(window, &paint);
-}
-
-// The host has moved the window over the new set of monitors.
-void onDisplayChange(HWND window) {
-    controller.placement = placementFor(window);
-    const Rect& primary = controller.placement.primary;
-    controller.logic.resized(primary.right - primary.left);
-    InvalidateRect(window, nullptr, TRUE);
 }
 
 void onDestroy(HWND window) {
@@ -330,7 +252,9 @@ void onDestroy(HWND window) {
         KillTimer(window, controller.timerId);
         controller.timerId = 0;
     }
-    detachFromWorker();
+    if (controller.session) {
+        controller.session->finish(true);
+    }
 }
 
 }  // namespace
@@ -347,13 +271,19 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             break;
         case WM_ERASEBKGND:
             // The erase DC is clipped to what needs painting; the rest keeps its pixels.
-            fillBlack(reinterpret_cast<HDC>(wParam), window);
+            controller.output.drawInto(reinterpret_cast<HDC>(wParam));
+            controller.output.fillBlack(
+                {0, 0, controller.output.width(), controller.output.height()});
+            controller.output.drawInto(nullptr);
             break;
         case WM_PAINT:
             onPaint(window);
             return 0;
         case WM_DISPLAYCHANGE:
-            onDisplayChange(window);
+            // The host has moved the window over the new set of monitors.
+            if (controller.session) {
+                controller.session->resized();
+            }
             break;
         case WM_TIMER:
             onTimer(window);

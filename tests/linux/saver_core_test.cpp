@@ -180,26 +180,6 @@ TEST_F(LinuxSaverCore, AttachesAnewWhenTheWorkerRestarts) {
     EXPECT_EQ(settingsFile.starts(), 0);  // a running worker, then its successor: none started
 }
 
-TEST_F(LinuxSaverCore, TakesOverFromASaverThatNeverLetGo) {
-    // A killed saver took every flag and left the mark on: the worker sees no new attach
-    // and flags nothing again, yet the new dashboard must be whole.
-    const ReferenceCase& shown = referenceCase("demo");
-    const std::vector<uint32_t> picture = expected(shown);
-    Worker worker(shown);
-    SharedStatus status(worker.share.view);
-    for (size_t flag : rec::partFlags)
-        status.clearDirty(flag);
-    for (int32_t row = 0; row < rec::plotRowCapacity; ++row)
-        status.clearDirty(rec::plotRowDirty(row));
-    status.storeI32(rec::saverAttached, 1);
-    worker.attached = true;
-    MemoryOutput output;
-    output.script = [&](Ms t) { return output.dashboard() != picture && t < Ms(3000); };
-    EXPECT_EQ(runSaver(output, LinuxOptions{}, kName.c_str()), 0);
-    EXPECT_EQ(output.dashboard(), picture);
-    EXPECT_EQ(worker.saverAttached(), 0);  // the last saver out
-}
-
 TEST_F(LinuxSaverCore, StartsTheWorkerOnceAndOnlyForItsOwnRecord) {
     MarkingSettings settingsFile;
     MemoryOutput output;
