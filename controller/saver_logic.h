@@ -150,8 +150,6 @@ class ControllerLogic {
     DisplayMode displayMode() const { return displayMode_; }
     ControllerState state() const { return state_; }
     BlankPhase blankPhase() const { return blankPhase_; }
-    int32_t clientWidth() const { return clientWidth_; }
-    const BlankDeadline& deadline() const { return deadline_; }
 
   private:
     DisplayMode displayMode_ = DisplayMode::Label;

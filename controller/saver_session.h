@@ -41,9 +41,7 @@ class SaverSession {
     void finish(bool detach);
 
     bool attached() const { return view_ != nullptr; }
-    void* record() const { return view_; }
     DisplayMode displayMode() const { return logic_.displayMode(); }
-    const Placement& placement() const { return placement_; }
 
   private:
     bool connect();
