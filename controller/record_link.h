@@ -25,9 +25,9 @@ class RecordLink {
     // The saver's priority class as a worker reads it in saverPriorityClass.
     virtual int32_t priorityClass() = 0;
 
-    // Whether this saver may attach now: another saver of the same desktop may show the
-    // dashboard already.
-    virtual bool mayConnect() { return true; }
+    // Whether this saver may attach at now (ms): another saver of the same desktop may
+    // show the dashboard already.
+    virtual bool mayConnect(uint32_t /*now*/) { return true; }
     virtual AfterWorkerStart afterWorkerStart() = 0;
 };
 

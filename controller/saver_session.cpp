@@ -16,7 +16,7 @@ void SaverSession::start(uint32_t now, const SaverSettings& settings) {
     place();
     const Rect& primary = placement_.primary;
     logic_.create(primary.right - primary.left, now, settings.Blank, settings.Minutes);
-    if (logic_.displayMode() != DisplayMode::Label && link_.mayConnect()) {
+    if (logic_.displayMode() != DisplayMode::Label && link_.mayConnect(now)) {
         connect();
     }
 }
@@ -89,7 +89,7 @@ bool SaverSession::tick(uint32_t now) {
             output_.drawLabel(placement_.primary.left, placement_.primary.top);
             break;
         case TickAction::Connect:
-            if (!link_.mayConnect() || logic_.connectResult(connect())) {
+            if (!link_.mayConnect(now) || logic_.connectResult(connect())) {
                 break;
             }
             if (mayStartWorker_) {

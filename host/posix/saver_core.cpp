@@ -2,22 +2,14 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <optional>
-
 #include "controller/saver_session.h"
 #include "controller/settings.h"
-#include "host/posix/dashboard_lock.h"
+#include "host/posix/posix_record_link.h"
 #include "host/posix/watchdog.h"
 #include "host/posix/worker_start.h"
-#include "record/posix_share.h"
-#include "record/shared_status.h"
 
 namespace vandrel {
 namespace {
@@ -25,10 +17,6 @@ namespace {
 constexpr int32_t kTickMs = 33;
 // The clock of the slow checks: the record's replacement, the lock, a yield.
 constexpr int32_t kCheckMs = 1000;
-// A daemon starts its savers one after the other: a saver off the primary monitor
-// leaves the dashboard this long to a primary one, so it does not flash up elsewhere.
-constexpr uint32_t kSecondaryGraceMs = 2000;
-
 volatile sig_atomic_t quitFlag = 0;
 
 void onQuitSignal(int) {
@@ -45,79 +33,6 @@ uint32_t tickCount() {
 bool due(uint32_t now, uint32_t at) {
     return static_cast<int32_t>(now - at) >= 0;
 }
-
-// The worker's record on Linux: this user's own object only, the worker started in a
-// session of its own, and the dashboard's lock among the savers of one desktop. Unlike
-// the Windows saver it does not end after starting the worker: a daemon restarts display
-// modes that exit, so it waits for the record instead.
-class PosixRecordLink final : public RecordLink {
-  public:
-    explicit PosixRecordLink(const char* recordName) : recordName_(recordName) {}
-
-    void* open() override {
-        Refusal why;
-        if (!openShare(share_, recordName_, &why)) {
-            // Tried on every tick: each reason is said once, when it first comes.
-            if (why.text[0] != '\0' && std::strcmp(why.text, told_.text) != 0) {
-                std::fprintf(stderr, "vandrel: %s: not shown\n", why.text);
-            }
-            told_ = why;
-            return nullptr;
-        }
-        told_ = Refusal{};
-        watchRecord(share_.view);
-        return share_.view;
-    }
-    void close() override {
-        watchRecord(nullptr);
-        closeShare(share_);
-    }
-    void startWorker() override { vandrel::startWorker(settings.ClientPath); }
-    int32_t priorityClass() override {
-        errno = 0;
-        const int nice = getpriority(PRIO_PROCESS, 0);
-        return priorityClassForNice(errno == 0 ? nice : 0);
-    }
-    bool mayConnect() override {
-        return showsDashboard() || (due(tickCount(), lockFrom_) && lock_->tryTake());
-    }
-    AfterWorkerStart afterWorkerStart() override { return AfterWorkerStart::Wait; }
-
-    // Not in label mode, which never attaches.
-    void takePart(ScreenRole role) {
-        lock_.emplace(role, recordName_);
-        lockFrom_ = tickCount() + (role == ScreenRole::Primary ? 0 : kSecondaryGraceMs);
-    }
-    bool showsDashboard() const { return !lock_ || lock_->held(); }
-    bool inPart() const { return lock_.has_value(); }
-    // The worker behind the attached record ended, restarted or died (a killed one leaves
-    // its record behind, its lock free).
-    bool recordGone() const {
-        return shareLost() || shareReplaced(share_, recordName_) || !workerRuns(recordName_);
-    }
-    bool shouldYield() { return lock_->shouldYield(); }
-    void yield() { lock_->release(); }
-    // Whether this saver is the desktop's last; its lock goes.
-    bool leave() {
-        const bool last = !lock_ || lock_->leaveLast();
-        lock_.reset();
-        return last;
-    }
-    // The mark of a record this saver never attached, turned off by the last saver out.
-    void clearMark() {
-        if (openShare(share_, recordName_)) {
-            SharedStatus(share_.view).storeI32(rec::saverAttached, 0);
-            closeShare(share_);
-        }
-    }
-
-  private:
-    const char* recordName_;
-    PosixShare share_;
-    std::optional<DashboardLock> lock_;
-    Refusal told_;           // the latest refusal said on stderr
-    uint32_t lockFrom_ = 0;  // no try for the dashboard before
-};
 
 // The loop of one run: the display's events, the session's ticks and, once a second, the
 // record's replacement and the lock.
@@ -160,7 +75,7 @@ int SaverCore::run() {
     // The lock is taken before the first attach, so a primary saver takes the dashboard
     // at once.
     if (displayModeForWidth(output_.width()) != DisplayMode::Label) {
-        link_.takePart(output_.role());
+        link_.takePart(output_.role(), tickCount());
     }
     session_.start(tickCount(), settings);
     int exitCode = 0;

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "host/win32/saver_switches.h"
 #include "host/win32/host.h"
 #include "host/win32/saver_api.h"
+#include "host/win32/saver_switches.h"
 
 namespace vandrel {
 

@@ -6,159 +6,17 @@
 
 #include "controller/saver_session.h"
 #include "controller/settings.h"
+#include "host/win32/mapping_link.h"
 #include "host/win32/saver_api.h"
-#include "record/shared_status.h"
-#include "render/canvas_win32.h"
-#include "render/color.h"
+#include "host/win32/window_output.h"
 
-// The application side of the saver window: attaches to the worker's record (or starts
-// the worker), keeps the dashboard up to date, blanks the screen and runs the banner.
+// The application side of the saver window: runs the saver session on the window, with
+// the worker's record as a file mapping, and opens the help file on F1.
 namespace vandrel {
 namespace {
 
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerPeriodMs = 33;
-constexpr char kShareName[] = "vandrel_share";
-
-int32_t ownPriorityClass() {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, FALSE,
-                                 GetCurrentProcessId());
-    if (process == nullptr) {
-        return 0;
-    }
-    DWORD priority = GetPriorityClass(process);
-    CloseHandle(process);
-    return static_cast<int32_t>(priority);
-}
-
-// The view must hold the whole record; a shorter object is treated as missing. The
-// region size is page-granular, which is what can be touched safely.
-bool viewHoldsRecord(const void* view) {
-    MEMORY_BASIC_INFORMATION info{};
-    if (VirtualQuery(view, &info, sizeof info) != sizeof info) {
-        return false;
-    }
-    return info.RegionSize >= rec::recordSize;
-}
-
-// The saver window's client area. The full-screen window spans every monitor and puts the
-// dashboard on the primary one, wherever the screen's origin lies in it; a preview child
-// uses its whole client area.
-class WindowOutput final : public SaverOutput {
-  public:
-    void attach(HWND window) { window_ = window; }
-    // Draws go to dc (a paint's, clipped to what needs painting) until it is null again.
-    void drawInto(HDC dc) { paintDc_ = dc; }
-
-    int32_t width() const override { return clientRect().right; }
-    int32_t height() const override { return clientRect().bottom; }
-    Rect primaryArea() const override {
-        if ((GetWindowLongA(window_, GWL_STYLE) & WS_CHILD) != 0) {
-            return {0, 0, width(), height()};
-        }
-        POINT origin{0, 0};
-        MapWindowPoints(nullptr, window_, &origin, 1);
-        return {origin.x, origin.y, origin.x + GetSystemMetrics(SM_CXSCREEN),
-                origin.y + GetSystemMetrics(SM_CYSCREEN)};
-    }
-
-    // StretchBlt replicates pixels itself (COLORONCOLOR): the platform does the scaled
-    // copy, from the canvas's own DIB section.
-    void copyCanvas(const Canvas& canvas, Rect part, Point origin, int32_t scale,
-                    Rect clip) override {
-        HDC source = deviceContext(canvas);
-        if (source == nullptr || isEmpty(part)) {
-            return;
-        }
-        const int32_t w = part.right - part.left, h = part.bottom - part.top;
-        HDC dc = begin();
-        const int saved = SaveDC(dc);
-        IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
-        if (scale == 1) {
-            BitBlt(dc, origin.x + part.left, origin.y + part.top, w, h, source, part.left, part.top,
-                   SRCCOPY);
-        } else {
-            SetStretchBltMode(dc, COLORONCOLOR);  // replication, no smoothing
-            StretchBlt(dc, origin.x + part.left * scale, origin.y + part.top * scale, w * scale,
-                       h * scale, source, part.left, part.top, w, h, SRCCOPY);
-        }
-        RestoreDC(dc, saved);
-        end(dc);
-    }
-    void fillBlack(Rect area) override {
-        HDC dc = begin();
-        const RECT r{area.left, area.top, area.right, area.bottom};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        end(dc);
-    }
-    void drawLabel(int32_t left, int32_t top) override {
-        // The class has its own DC, so its default font and opaque mode apply.
-        HDC dc = begin();
-        SetTextColor(dc, toPlatformColor(Color(0, 255, 255)));
-        SetBkColor(dc, toPlatformColor(colorBlack));
-        TextOutA(dc, left + 34, top + 37, "Vandrel", 7);
-        TextOutA(dc, left + 32, top + 57, "ScreenSaver", 11);
-        end(dc);
-    }
-
-  private:
-    RECT clientRect() const {
-        RECT client{};
-        GetClientRect(window_, &client);
-        return client;
-    }
-    HDC begin() { return paintDc_ != nullptr ? paintDc_ : GetDC(window_); }
-    void end(HDC dc) {
-        if (dc != paintDc_) {
-            ReleaseDC(window_, dc);
-        }
-    }
-
-    HWND window_ = nullptr;
-    HDC paintDc_ = nullptr;
-};
-
-// The worker's record as a named file mapping. The saver ends once it has started the
-// worker: the next activation finds the record. Under the password lock only the password
-// ends the saver, so it stays and attaches the record once it exists.
-class MappingLink final : public RecordLink {
-  public:
-    void* open() override {
-        HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, TRUE, kShareName);
-        if (mapping == nullptr) {
-            return nullptr;
-        }
-        void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-        if (view != nullptr && !viewHoldsRecord(view)) {
-            UnmapViewOfFile(view);
-            view = nullptr;
-        }
-        if (view == nullptr) {
-            CloseHandle(mapping);
-            return nullptr;
-        }
-        mapping_ = mapping;
-        view_ = view;
-        return view;
-    }
-    void close() override {
-        UnmapViewOfFile(view_);
-        CloseHandle(mapping_);
-        view_ = nullptr;
-        mapping_ = nullptr;
-    }
-    void startWorker() override;
-    int32_t priorityClass() override { return priorityClass_; }
-    AfterWorkerStart afterWorkerStart() override {
-        return SaverPasswordLockOn() ? AfterWorkerStart::Wait : AfterWorkerStart::End;
-    }
-
-    int32_t priorityClass_ = 0;
-
-  private:
-    HANDLE mapping_ = nullptr;
-    void* view_ = nullptr;
-};
 
 // One per process; the window is the only one.
 struct Controller {
@@ -168,32 +26,6 @@ struct Controller {
     UINT_PTR timerId = 0;
 };
 Controller controller;
-
-// Zeroed startup information with the empty desktop name: the started program lands
-// on the default desktop rather than the saver's.
-void startProcess(const char* application, char* commandLine) {
-    static char emptyDesktop[] = "";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.lpDesktop = emptyDesktop;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(application, commandLine, nullptr, nullptr, FALSE,
-                       CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                       &info)) {
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-}
-
-void MappingLink::startWorker() {
-    if (settings.ClientPath[0] == '\0') {
-        return;
-    }
-    char commandLine[kMaxPathChars + 16];
-    if (buildWorkerCommandLine(settings.ClientPath, commandLine, sizeof commandLine)) {
-        startProcess(settings.ClientPath, commandLine);
-    }
-}
 
 void openHelpFile() {
     char viewer[MAX_PATH] = {};
@@ -215,7 +47,6 @@ void openHelpFile() {
 }
 
 void onCreate(HWND window) {
-    controller.link.priorityClass_ = ownPriorityClass();
     readSettings();
     controller.timerId = SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
     controller.output.attach(window);

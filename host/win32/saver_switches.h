@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 
-
 // The Windows saver's decisions that need no platform: reading the command line and the
 // pause after a refused password. Tested natively.
 namespace vandrel {

@@ -1,6 +1,6 @@
+#include "controller/saver_logic.h"
 #include "host/win32/host.h"
 #include "host/win32/saver_api.h"
-#include "controller/saver_logic.h"
 #include "host/win32/saver_switches.h"
 
 namespace vandrel {

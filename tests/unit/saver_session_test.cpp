@@ -49,7 +49,7 @@ struct MemoryLink final : RecordLink {
     void close() override { --opened; }
     void startWorker() override { ++starts; }
     int32_t priorityClass() override { return 64; }
-    bool mayConnect() override { return allowed; }
+    bool mayConnect(uint32_t) override { return allowed; }
     AfterWorkerStart afterWorkerStart() override { return policy; }
     SharedStatus status() { return SharedStatus(words.data()); }
 };
