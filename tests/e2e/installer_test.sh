@@ -2,10 +2,11 @@
 # The installer under Wine: a silent install puts the saver into the Windows directory
 # and its files into the program folder, writes vandrel.ini with their paths; a silent
 # uninstall removes all of it again.
-# Usage: installer_test.sh Vandrel-<version>-setup.exe Vandrel.scr
+# Usage: installer_test.sh Vandrel-<version>-setup.exe Vandrel.scr VERSION (e.g. 2.02)
 set -u
 setup="$1"
 built_scr="$2"
+version="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/lib.sh"
 e2e_on_exit e2e_cleanup
@@ -39,6 +40,9 @@ check "vandrel.ini points at the program folder" \
     has_lines "$ini_text" 'ClientDir=C:\Program Files\Vandrel'
 check "vandrel.ini has the blanking and size defaults" has_lines "$ini_text" 'Blank=0' 'Minutes=5' 'Scale=0'
 check "the installed saver is the built one" cmp -s "$windir/Vandrel.scr" "$built_scr"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vandrel'
+check "the help text and the uninstall entry say version $version" 'head -1 "$instdir/windows_help.txt" |
+    grep -qF " $version " && "$WINE" reg query "$key" /v DisplayVersion | grep -qE "\s$version\s*$"'
 
 # A reinstall keeps the user's blanking choice and still writes the paths.
 printf '[boot]\r\nBlank=1\r\nMinutes=9\r\n' >"$ini"
