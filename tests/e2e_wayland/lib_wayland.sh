@@ -115,8 +115,12 @@ wl_gnome() {
     unset SWAYSOCK
     export WAYLAND_DISPLAY=vandrel-gnome DBUS_SESSION_BUS_ADDRESS="unix:path=$WL_RUNTIME/bus"
     local bus try system=(env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$WL_RUNTIME/system_bus")
-    mkdir -p "$WL_RUNTIME/gnome-session/sessions" && chmod -R a+rX "$WL_RUNTIME"
+    mkdir -p "$WL_RUNTIME"/{gnome-session/sessions,autostart} && chmod -R a+rX "$WL_RUNTIME"
     printf '[GNOME Session]\nName=V\n' >"$WL_RUNTIME/gnome-session/sessions/v.session"
+    # As in a full session, the user's autostart entries start once the shell is up.
+    printf '[Desktop Entry]\nType=Application\nName=S\nExec=%s\nX-GNOME-Autostart-Phase=%s\n' \
+        "gdbus wait --session --timeout 30 org.gnome.Mutter.IdleMonitor" DisplayServer \
+        >"$WL_RUNTIME/autostart/up.desktop"
     # The shell's once-per-user banner that locking needs GDM would sit over the saver.
     wl_as_user bash -c 'mkdir -p ~/.local/share/gnome-shell && touch "$_/lock-warning-shown"'
     for bus in bus system_bus; do
@@ -149,6 +153,29 @@ wl_gnome() {
     done
     [ -n "$WL_COMPOSITOR_PID" ] || return 2
     is_running "$WL_COMPOSITOR_PID" || return 1
+}
+
+# Presses keys in GNOME Shell through a keyboard of Mutter's remote desktop, as the user:
+# each argument a chord of evdev key codes joined by + (56+20 is Alt+T).
+wl_keys() {
+    wl_as_user python3 - "$@" <<'PY'
+import sys, time
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+desktop = "org.gnome.Mutter.RemoteDesktop"
+def call(path, method, args=None, iface=desktop + ".Session"):
+    return bus.call_sync(desktop, path, iface, method, args, None, 0, 5000, None)
+session = call("/org/gnome/Mutter/RemoteDesktop", "CreateSession", iface=desktop)[0]
+call(session, "Start")
+time.sleep(1)  # the shell adds the keyboard a moment later
+for chord in sys.argv[1:]:
+    codes = [int(code) for code in chord.split("+")]
+    for code, down in [(c, True) for c in codes] + [(c, False) for c in reversed(codes)]:
+        call(session, "NotifyKeyboardKeycode", GLib.Variant("(ub)", (code, down)))
+        time.sleep(0.05)
+    time.sleep(0.3)
+call(session, "Stop")
+PY
 }
 
 # Ends the compositor this script started and removes its runtime directory.
