@@ -1,6 +1,5 @@
 #include "host/wayland/wayland_output.h"
 
-#include <unistd.h>
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "controller/settings.h"
 #include "controller/saver_logic.h"
 #include "render/dashboard.h"
 #include "viewporter-client-protocol.h"
@@ -25,7 +23,6 @@ namespace {
 constexpr int kStartRoundtrips = 50;
 
 constexpr Color kLabelColor{0, 255, 255};
-constexpr int32_t kMaxLayout = 1 << 24;
 
 Rect shifted(Rect r, Point by) {
     return {r.left - by.x, r.top - by.y, r.right - by.x, r.bottom - by.y};
@@ -33,25 +30,10 @@ Rect shifted(Rect r, Point by) {
 
 }  // namespace
 
-// The compositor's events, routed to the output's small handlers.
+// The registry's and the shell's events, routed to the output's small handlers.
 struct WaylandListeners {
-    using Screen = WaylandOutput::Screen;
-    using Seat = WaylandOutput::Seat;
-
     static const wl_registry_listener registry;
     static const xdg_wm_base_listener wmBase;
-    static const wl_output_listener output;
-    static const zxdg_output_v1_listener xdgOutput;
-    static const wl_seat_listener seat;
-    static const wl_pointer_listener pointer;
-    static const wl_keyboard_listener keyboard;
-    static const wl_touch_listener touch;
-
-    static Screen& screen(void* data) { return *static_cast<Screen*>(data); }
-    static Seat& seatOf(void* data) { return *static_cast<Seat*>(data); }
-    static Point point(wl_fixed_t x, wl_fixed_t y) {
-        return {wl_fixed_to_int(x), wl_fixed_to_int(y)};
-    }
 };
 
 const wl_registry_listener WaylandListeners::registry = {
@@ -67,138 +49,16 @@ const xdg_wm_base_listener WaylandListeners::wmBase = {
     .ping = [](void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); },
 };
 
-// Later protocol versions' events are left out: they are bound at versions that lack them.
-const wl_output_listener WaylandListeners::output = {
-    // The place in the layout and the transform; the rest is for people.
-    .geometry =
-        [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
-           const char*, int32_t transform) {
-            // Far past any layout, so that a pointer position added to it cannot overflow.
-            if (screen(data).xdgOutput == nullptr) {
-                screen(data).x = std::clamp(x, -kMaxLayout, kMaxLayout);
-                screen(data).y = std::clamp(y, -kMaxLayout, kMaxLayout);
-            }
-            screen(data).transform = transform;
-        },
-    .mode =
-        [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
-            if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
-                screen(data).modeWidth = width;
-                screen(data).modeHeight = height;
-            }
-        },
-    .done = [](void* data, wl_output*) { screen(data).owner->onOutputDone(screen(data)); },
-    .scale = [](void* data, wl_output*, int32_t factor) { screen(data).scale = factor; },
-    .name =
-        [](void* data, wl_output*, const char* name) {
-            std::snprintf(screen(data).name, sizeof screen(data).name, "%s", name ? name : "");
-        },
-    .description = [](void*, wl_output*, const char*) {},
-};
-
-// wlroots compositors put every wl_output at (0, 0): the layout position comes from here.
-const zxdg_output_v1_listener WaylandListeners::xdgOutput = {
-    .logical_position =
-        [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
-            screen(data).x = std::clamp(x, -kMaxLayout, kMaxLayout);
-            screen(data).y = std::clamp(y, -kMaxLayout, kMaxLayout);
-        },
-    .logical_size = [](void*, zxdg_output_v1*, int32_t, int32_t) {},
-    // From version 3 on, wl_output.done closes the description; before, this does.
-    .done =
-        [](void* data, zxdg_output_v1*) {
-            if (screen(data).ready) {
-                screen(data).owner->onOutputDone(screen(data));
-            }
-        },
-    .name =
-        [](void* data, zxdg_output_v1*, const char* name) {
-            // wl_output.name, where the compositor sends it, says the same.
-            std::snprintf(screen(data).name, sizeof screen(data).name, "%s", name ? name : "");
-        },
-    .description = [](void*, zxdg_output_v1*, const char*) {},
-};
-
-const wl_seat_listener WaylandListeners::seat = {
-    .capabilities =
-        [](void* data, wl_seat*, uint32_t capabilities) {
-            seatOf(data).owner->onSeatCapabilities(seatOf(data), capabilities);
-        },
-    .name = [](void*, wl_seat*, const char*) {},
-};
-
-const wl_pointer_listener WaylandListeners::pointer = {
-    .enter =
-        [](void* data, wl_pointer* pointer, uint32_t serial, wl_surface* surface, wl_fixed_t x,
-           wl_fixed_t y) {
-            Seat& s = seatOf(data);
-            WaylandOutput& out = *s.owner;
-            s.surfaceOrigin = {0, 0};
-            if (Screen* screen = out.screenOf(surface)) {
-                s.surfaceOrigin = {screen->x, screen->y};
-            }
-            if (!out.windowMode_) {
-                wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no arrow over the saver
-            }
-            out.onPointerAt(s, point(x, y));
-        },
-    .leave = [](void*, wl_pointer*, uint32_t, wl_surface*) {},
-    .motion = [](void* data, wl_pointer*, uint32_t, wl_fixed_t x,
-                 wl_fixed_t y) { seatOf(data).owner->onPointerAt(seatOf(data), point(x, y)); },
-    .button =
-        [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-            if (state == WL_POINTER_BUTTON_STATE_PRESSED) {
-                seatOf(data).owner->requestEnd(0);
-            }
-        },
-    .axis = [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
-    .frame = [](void*, wl_pointer*) {},
-    .axis_source = [](void*, wl_pointer*, uint32_t) {},
-    .axis_stop = [](void*, wl_pointer*, uint32_t, uint32_t) {},
-    .axis_discrete = [](void*, wl_pointer*, uint32_t, int32_t) {},
-};
-
-const wl_keyboard_listener WaylandListeners::keyboard = {
-    // The keymap is of no use: any key ends the saver.
-    .keymap = [](void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); },
-    // Keys already down when the saver takes the keyboard (the one that started it from a
-    // terminal) are no wake-up.
-    .enter = [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
-    .leave = [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
-    .key =
-        [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-            if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
-                seatOf(data).owner->requestEnd(0);
-            }
-        },
-    .modifiers = [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
-    .repeat_info = [](void*, wl_keyboard*, int32_t, int32_t) {},
-};
-
-const wl_touch_listener WaylandListeners::touch = {
-    .down = [](void* data, wl_touch*, uint32_t, uint32_t, wl_surface*, int32_t, wl_fixed_t,
-               wl_fixed_t) { seatOf(data).owner->requestEnd(0); },
-    .up = [](void*, wl_touch*, uint32_t, uint32_t, int32_t) {},
-    .motion = [](void*, wl_touch*, uint32_t, int32_t, wl_fixed_t, wl_fixed_t) {},
-    .frame = [](void*, wl_touch*) {},
-    .cancel = [](void*, wl_touch*) {},
-};
-
 WaylandOutput::WaylandOutput(wl_display* display, const LinuxOptions& options)
     : display_(display), options_(options), windowMode_(options.target == SaverTarget::Window) {
     globals_.display = display;
 }
 
 WaylandOutput::~WaylandOutput() {
+    // The surfaces go before the outputs they cover.
     setDashboard(nullptr);
     window_.reset();
-    for (auto& screen : screens_) {
-        dropScreen(*screen);
-    }
     screens_.clear();
-    for (auto& seat : seats_) {
-        dropSeat(*seat);
-    }
     seats_.clear();
     if (xdgOutputs_ != nullptr) {
         zxdg_output_manager_v1_destroy(xdgOutputs_);
@@ -257,39 +117,22 @@ void WaylandOutput::onGlobal(wl_registry* registry, uint32_t name, const char* i
         xdgOutputs_ =
             static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
         for (auto& screen : screens_) {
-            describe(*screen);
+            screen->describe(xdgOutputs_);
         }
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
-        auto screen = std::make_unique<Screen>();
-        screen->owner = this;
-        screen->global = name;
-        screen->version = std::min(version, 4u);  // 4: the output's name
-        screen->output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
-        screen->name[0] = '\0';
-        wl_output_add_listener(screen->output, &WaylandListeners::output, screen.get());
-        describe(*screen);
-        screens_.push_back(std::move(screen));
+        ScreenOwner& owner = *this;
+        screens_.push_back(std::make_unique<WaylandScreen>(registry, name, version, owner));
+        screens_.back()->describe(xdgOutputs_);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
-        auto seat = std::make_unique<Seat>();
-        seat->owner = this;
-        seat->global = name;
-        seat->version = std::min(version, 5u);
-        seat->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
-        wl_seat_add_listener(seat->seat, &WaylandListeners::seat, seat.get());
-        seats_.push_back(std::move(seat));
-    }
-}
-
-void WaylandOutput::describe(Screen& screen) {
-    if (xdgOutputs_ != nullptr && screen.xdgOutput == nullptr) {
-        screen.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, screen.output);
-        zxdg_output_v1_add_listener(screen.xdgOutput, &WaylandListeners::xdgOutput, &screen);
+        SeatOwner& owner = *this;
+        seats_.push_back(
+            std::make_unique<WaylandSeat>(registry, name, version, owner, travel_, windowMode_));
     }
 }
 
 void WaylandOutput::onGlobalRemove(uint32_t name) {
     for (auto it = screens_.begin(); it != screens_.end(); ++it) {
-        Screen& screen = **it;
+        WaylandScreen& screen = **it;
         if (screen.global != name) {
             continue;
         }
@@ -302,41 +145,18 @@ void WaylandOutput::onGlobalRemove(uint32_t name) {
         if (window_ != nullptr) {
             window_->forget(screen.output);
         }
-        dropScreen(screen);
         screens_.erase(it);
         return;
     }
     for (auto it = seats_.begin(); it != seats_.end(); ++it) {
-        if ((*it)->global == name) {
-            dropSeat(**it);
+        if ((*it)->global() == name) {
             seats_.erase(it);
             return;
         }
     }
 }
 
-void WaylandOutput::dropScreen(Screen& screen) {
-    screen.surface.reset();
-    if (screen.xdgOutput != nullptr) {
-        zxdg_output_v1_destroy(screen.xdgOutput);
-    }
-    if (screen.version >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-        wl_output_release(screen.output);
-    } else {
-        wl_output_destroy(screen.output);
-    }
-}
-
-void WaylandOutput::dropSeat(Seat& seat) {
-    releaseSeat(seat);
-    if (seat.version >= WL_SEAT_RELEASE_SINCE_VERSION) {
-        wl_seat_release(seat.seat);  // the compositor frees its side too
-    } else {
-        wl_seat_destroy(seat.seat);
-    }
-}
-
-void WaylandOutput::onOutputDone(Screen& screen) {
+void WaylandOutput::onOutputDone(WaylandScreen& screen) {
     // The first done completes the output's description: then it is covered.
     if (!screen.ready) {
         screen.ready = true;
@@ -351,67 +171,10 @@ void WaylandOutput::onOutputDone(Screen& screen) {
         }
     }
     if (screen.surface != nullptr) {
-        screen.surface->setOutputFacts(
-            shownModeSize(screen.modeWidth, screen.modeHeight, screen.transform), screen.scale);
+        screen.surface->setOutputFacts(screen.shownSize(), screen.scale);
     }
     if (window_ != nullptr && windowOutput_ == screen.output) {
         window_->setOutputFacts({0, 0}, screen.scale);
-    }
-}
-
-void WaylandOutput::releaseSeat(Seat& seat) {
-    if (seat.pointer != nullptr) {
-        wl_pointer_release(seat.pointer);
-        seat.pointer = nullptr;
-    }
-    if (seat.keyboard != nullptr) {
-        wl_keyboard_release(seat.keyboard);
-        seat.keyboard = nullptr;
-    }
-    if (seat.touch != nullptr) {
-        wl_touch_release(seat.touch);
-        seat.touch = nullptr;
-    }
-}
-
-void WaylandOutput::onSeatCapabilities(Seat& seat, uint32_t capabilities) {
-    const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
-    const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-    const bool touch = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
-    if (pointer && seat.pointer == nullptr) {
-        seat.pointer = wl_seat_get_pointer(seat.seat);
-        wl_pointer_add_listener(seat.pointer, &WaylandListeners::pointer, &seat);
-    } else if (!pointer && seat.pointer != nullptr) {
-        wl_pointer_release(seat.pointer);
-        seat.pointer = nullptr;
-    }
-    if (keyboard && seat.keyboard == nullptr) {
-        seat.keyboard = wl_seat_get_keyboard(seat.seat);
-        wl_keyboard_add_listener(seat.keyboard, &WaylandListeners::keyboard, &seat);
-    } else if (!keyboard && seat.keyboard != nullptr) {
-        wl_keyboard_release(seat.keyboard);
-        seat.keyboard = nullptr;
-    }
-    if (touch && seat.touch == nullptr) {
-        seat.touch = wl_seat_get_touch(seat.seat);
-        wl_touch_add_listener(seat.touch, &WaylandListeners::touch, &seat);
-    } else if (!touch && seat.touch != nullptr) {
-        wl_touch_release(seat.touch);
-        seat.touch = nullptr;
-    }
-}
-
-void WaylandOutput::onPointerAt(Seat& seat, Point local) {
-    if (windowMode_) {
-        return;  // a window is for looking at: only a key or a click closes it
-    }
-    // In layout coordinates, so that crossing from one output to the next counts as travel.
-    const Point at{seat.surfaceOrigin.x + local.x, seat.surfaceOrigin.y + local.y};
-    if (!haveReference_) {
-        haveReference_ = true;
-        reference_ = at;
-    } else if (movedPastThreshold(reference_, at)) {
-        requestEnd(0);
     }
 }
 
@@ -422,14 +185,14 @@ void WaylandOutput::requestEnd(int exitCode) {
     }
 }
 
-WaylandOutput::Screen* WaylandOutput::screenOf(const wl_surface* surface) {
-    for (auto& screen : screens_) {
+Point WaylandOutput::layoutOrigin(const wl_surface* surface) const {
+    for (const auto& screen : screens_) {
         if (surface != nullptr && screen->surface != nullptr &&
             screen->surface->surface() == surface) {
-            return screen.get();
+            return {screen->x, screen->y};
         }
     }
-    return nullptr;
+    return {0, 0};
 }
 
 bool WaylandOutput::start() {
@@ -522,9 +285,10 @@ void WaylandOutput::settle() {
             resized_ = true;
         }
     }
-    // A new scale at the same pixel size moves the parts: the core draws them anew. Until
-    // the first drawing the parts wait (the core has not read its settings yet).
-    if (partsPlanned_ && planParts()) {
+    // A new size or scale moves the parts: they are planned again from the placement the
+    // core gives for it, and drawn anew.
+    if (partsPlanned_ && dashboard_->plan() != partsFor_) {
+        dropParts();
         resized_ = true;
     }
 }
@@ -535,7 +299,7 @@ void WaylandOutput::chooseDashboard() {
         return;
     }
     std::vector<OutputPlace> places;
-    std::vector<Screen*> candidates;
+    std::vector<WaylandScreen*> candidates;
     int current = -1;
     for (auto& screen : screens_) {
         if (screen->surface == nullptr || !screen->surface->configured()) {
@@ -579,10 +343,22 @@ void WaylandOutput::dropParts() {
     partsPlanned_ = false;
 }
 
-bool WaylandOutput::planParts() {
-    if (dashboard_ == nullptr || !dashboard_->configured() ||
+void WaylandOutput::place(const Placement& placement) {
+    const Placement& was = placement_;
+    const bool moved = !placed_ || placement.primary != was.primary ||
+                       placement.scale != was.scale || placement.canvasOrigin != was.canvasOrigin;
+    placed_ = true;
+    placement_ = placement;
+    if (moved) {
+        dropParts();
+    }
+    planParts();
+}
+
+void WaylandOutput::planParts() {
+    if (!placed_ || dashboard_ == nullptr || !dashboard_->configured() ||
         (partsPlanned_ && dashboard_->plan() == partsFor_)) {
-        return false;
+        return;
     }
     dropParts();
     partsPlanned_ = true;
@@ -590,9 +366,7 @@ bool WaylandOutput::planParts() {
     // A 1 x 1 background needs the viewporter; a window is small enough as it is.
     DashboardParts plan;
     if (!windowMode_ && globals_.viewporter != nullptr && globals_.subcompositor != nullptr) {
-        // The core's placement, from the same setting.
-        const Placement p = placeDashboard({0, 0, width(), height()},
-                                           options_.scale >= 0 ? options_.scale : settings.Scale);
+        const Placement& p = placement_;
         const int32_t top = bannerTop(p);
         plan = planDashboardParts(partsFor_, canvasToClient({0, 0, kCanvasWidth, kCanvasHeight}, p),
                                   {0, top, width(), top + Dashboard::kBannerHeight * p.scale});
@@ -605,7 +379,6 @@ bool WaylandOutput::planParts() {
     partCount_ = plan.count;
     dashboard_->setBlack(partCount_ > 0);
     dashboard_->commitParts();
-    return true;
 }
 
 void WaylandOutput::dispatch(OutputEvents& events) {

@@ -5,18 +5,15 @@
 
 #include "host/posix/linux_options.h"
 #include "host/posix/polled_output.h"
+#include "host/wayland/wayland_screen.h"
+#include "host/wayland/wayland_seat.h"
 #include "host/wayland/wayland_surface.h"
 #include "render/font.h"
 
 struct wl_display;
-struct wl_keyboard;
 struct wl_output;
-struct wl_pointer;
 struct wl_registry;
-struct wl_seat;
-struct wl_touch;
 struct zxdg_output_manager_v1;
-struct zxdg_output_v1;
 
 namespace vandrel {
 
@@ -28,7 +25,7 @@ struct WaylandListeners;
 // Outputs may come and go while it runs; the dashboard moves to the next top-left output
 // when its own goes. A key, a button, a touch or pointer travel past the wake threshold
 // ends it (in a window: a key, a button, a touch or the close button).
-class WaylandOutput final : public PolledOutput {
+class WaylandOutput final : public PolledOutput, private SeatOwner, private ScreenOwner {
   public:
     WaylandOutput(wl_display* display, const LinuxOptions& options);
     ~WaylandOutput() override;
@@ -52,56 +49,30 @@ class WaylandOutput final : public PolledOutput {
                     Rect clip) override;
     void fillBlack(Rect area) override;
     void drawLabel(int32_t left, int32_t top) override;
+    // The parts follow the dashboard's place: planned at the first, made anew at a change.
+    void place(const Placement& placement) override;
 
   private:
     friend struct WaylandListeners;
 
-    struct Screen {
-        WaylandOutput* owner;
-        uint32_t global;
-        wl_output* output;
-        uint32_t version;
-        zxdg_output_v1* xdgOutput = nullptr;  // the layout position, where wl_output has none
-        char name[kMaxOutputName + 1];
-        int32_t x = 0, y = 0;
-        int32_t modeWidth = 0, modeHeight = 0;
-        int32_t transform = 0, scale = 1;
-        bool ready = false;  // its first done came
-        std::unique_ptr<WaylandSurface> surface;
-    };
-
-    struct Seat {
-        WaylandOutput* owner;
-        uint32_t global;
-        uint32_t version;
-        wl_seat* seat;
-        wl_pointer* pointer = nullptr;
-        wl_keyboard* keyboard = nullptr;
-        wl_touch* touch = nullptr;
-        Point surfaceOrigin{0, 0};  // where the pointer's surface lies in the layout
-    };
+    // SeatOwner
+    void onWake() override { requestEnd(0); }
+    Point layoutOrigin(const wl_surface* surface) const override;
+    // ScreenOwner
+    void onOutputDone(WaylandScreen& screen) override;
 
     void onGlobal(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
     void onGlobalRemove(uint32_t name);
-    void onOutputDone(Screen& screen);
-    void describe(Screen& screen);
-    void onSeatCapabilities(Seat& seat, uint32_t capabilities);
-    void onPointerAt(Seat& seat, Point local);
     void requestEnd(int exitCode);
     // After events: drops closed surfaces, follows a window's output, places the dashboard.
     void settle();
     void chooseDashboard();
     void setDashboard(WaylandSurface* surface);
-    // Where the dashboard's pixels go for the surface's present size: parts over its black
-    // background where the compositor can place them, else the surface itself. True when
-    // the parts were made anew (empty).
-    bool planParts();
+    // Where the dashboard's pixels go for the surface's present size and the placement:
+    // parts over its black background where the compositor can place them, else the
+    // surface itself. Nothing before the first placement.
+    void planParts();
     void dropParts();
-    Screen* screenOf(const wl_surface* surface);
-    void releaseSeat(Seat& seat);
-    // Let go of everything the output or seat holds, the object itself last.
-    void dropScreen(Screen& screen);
-    void dropSeat(Seat& seat);
 
     wl_display* display_;
     LinuxOptions options_;
@@ -109,8 +80,9 @@ class WaylandOutput final : public PolledOutput {
     WaylandGlobals globals_;
     wl_registry* registry_ = nullptr;
     zxdg_output_manager_v1* xdgOutputs_ = nullptr;
-    std::vector<std::unique_ptr<Screen>> screens_;
-    std::vector<std::unique_ptr<Seat>> seats_;
+    std::vector<std::unique_ptr<WaylandScreen>> screens_;
+    std::vector<std::unique_ptr<WaylandSeat>> seats_;
+    PointerTravel travel_;
     std::unique_ptr<WaylandSurface> window_;
     wl_output* windowOutput_ = nullptr;
     WaylandSurface* dashboard_ = nullptr;
@@ -121,13 +93,13 @@ class WaylandOutput final : public PolledOutput {
     int partCount_ = 0;
     bool partsPlanned_ = false;
     BufferPlan partsFor_{};
+    bool placed_ = false;
+    Placement placement_{};
 
     bool end_ = false;
     int exitCode_ = 0;
     bool resized_ = false;
     bool lost_ = false;
-    bool haveReference_ = false;
-    Point reference_{0, 0};
 
     std::unique_ptr<Font> labelFont_;
     std::unique_ptr<Canvas> label_;
