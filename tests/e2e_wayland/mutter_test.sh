@@ -131,7 +131,7 @@ if [ -n "${5:-}" ]; then
     login
     wait_for 10 'saver=$(pid_of "$E2E_USER" vandrel)'
     check "gnome-session starts the watcher, vandrel --idle" \
-        '[ "$(tr "\0" " " </proc/"${saver:-0}"/cmdline)" = "$stage/vandrel --idle " ]'
+        '[ "$(tr "\0" " " 2>/dev/null </proc/"${saver:-0}"/cmdline)" = "$stage/vandrel --idle " ]'
     check "which shows the dashboard after IdleMinutes" shown
     end_started "$saver" 2
     flip
