@@ -74,6 +74,7 @@ struct Placement {
     Rect primary;  // client coordinates
     int32_t scale = 1;
     Point canvasOrigin{0, 0};  // client coordinates of the canvas's top-left
+    friend constexpr bool operator==(const Placement&, const Placement&) = default;
 };
 Placement placeDashboard(Rect primary, int32_t scaleSetting);
 // A part of the canvas as it lies in the window.

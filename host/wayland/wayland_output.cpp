@@ -344,9 +344,7 @@ void WaylandOutput::dropParts() {
 }
 
 void WaylandOutput::place(const Placement& placement) {
-    const Placement& was = placement_;
-    const bool moved = !placed_ || placement.primary != was.primary ||
-                       placement.scale != was.scale || placement.canvasOrigin != was.canvasOrigin;
+    const bool moved = !placed_ || placement != placement_;
     placed_ = true;
     placement_ = placement;
     if (moved) {
