@@ -37,8 +37,9 @@ case "${1:-}" in
         # The Wayland end-to-end tests: headless compositors, their screenshots, a typed
         # key; KWin's screenshots over its own session bus, its desktop colour from swaybg.
         packages+=(sway grim wtype weston kwin-wayland dbus swaybg)
-        # GNOME's: its shell on a bus of its own, its screenshot tool and an idle inhibitor.
-        packages+=(gnome-shell gnome-screenshot gnome-session-bin dbus-daemon)
+        # GNOME's: its shell on a bus of its own, its screenshot tool and an idle inhibitor;
+        # keys typed through the shell's remote desktop from Python's GObject bindings.
+        packages+=(gnome-shell gnome-screenshot gnome-session-bin dbus-daemon python3-gi)
         ;;
 esac
 missing=()
