@@ -44,26 +44,20 @@ bool SaverSession::connect() {
 }
 
 void SaverSession::letGo(bool detach) {
-    if (view_ != nullptr) {
-        if (detach) {
-            SharedStatus(view_).storeI32(rec::saverAttached, 0);
-        }
-        dashboard_.reset();
-        view_ = nullptr;
-        link_.close();
-    }
+    finish(detach);
     logic_.reconnect();
 }
 
 void SaverSession::finish(bool detach) {
-    if (view_ != nullptr && detach) {
+    if (view_ == nullptr) {
+        return;  // the dashboard lives only while a record is attached
+    }
+    if (detach) {
         SharedStatus(view_).storeI32(rec::saverAttached, 0);
     }
     dashboard_.reset();
-    if (view_ != nullptr) {
-        view_ = nullptr;
-        link_.close();
-    }
+    view_ = nullptr;
+    link_.close();
 }
 
 void SaverSession::copyParts(const DrawnArea& parts) {
